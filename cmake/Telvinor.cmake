@@ -1,7 +1,9 @@
 # Shared build settings and helpers for every target of the toolkit.
 
 add_library(telvinor_warnings INTERFACE)
-target_compile_options(telvinor_warnings INTERFACE -Wall -Wextra $<$<BOOL:${TELVINOR_WERROR}>:-Werror>)
+target_compile_options(telvinor_warnings INTERFACE -Wall -Wextra $<$<BOOL:${TELVINOR_WERROR}>:-Werror>
+  # GCC 12 reports -Wrestrict on "literal" + std::string&& inside libstdc++ (GCC bug 105329).
+  $<$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-restrict>)
 
 if(TELVINOR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
