@@ -60,8 +60,9 @@ class MessageLoop {
   // Ends the innermost Run()/RunFor() once the running handler returns.
   void Quit() noexcept { quitRequested_ = true; }
 
-  // Delivers whatever is due now, without waiting; returns how many notifications went out.
-  // It delivers a bounded batch, so a host calls it again while WatchFd() stays readable.
+  // Delivers whatever is due now, without waiting. Returns how many ready sources it served
+  // (all calls posted so far count as one source); 0 means nothing was due. It serves a
+  // bounded batch, so a host calls it again while WatchFd() stays readable.
   std::size_t Pump();
 
   // Readable exactly while Pump() has something to deliver (an epoll descriptor).
