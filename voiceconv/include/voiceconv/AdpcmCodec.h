@@ -1,0 +1,105 @@
+// The voice board's 4-bit ADPCM on a 12-bit linear scale (the Dialogic/OKI code).
+//
+// A code holds a sign bit (bit 3, set when the sample lies below the predictor) and three
+// magnitude bits worth step, step/2 and step/4. Two codes share a byte, the earlier sample in
+// the high nibble. The encoder runs the decoder's update on its own code, so both sides stay in
+// step; each conversion owns its `AdpcmState`, so conversions never disturb one another.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace voiceconv {
+
+inline constexpr int32_t kAdpcmMaxSample = 2047;
+// The decoder limits at -2047, not -2048, so the 12-bit scale stays symmetric.
+inline constexpr int32_t kAdpcmMinSample = -2047;
+inline constexpr int kAdpcmStepCount = 49;
+
+// Dialogic ADPCM step sizes: entry n is the integer part of 16 * 1.1^n.
+inline constexpr std::array<int16_t, kAdpcmStepCount> kAdpcmStepSizes = {
+    16,  17,  19,  21,  23,  25,  28,  31,  34,  37,  41,  45,   50,   55,   60,   66,  73,
+    80,  88,  97,  107, 118, 130, 143, 157, 173, 190, 209, 230,  253,  279,  307,  337, 371,
+    408, 449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552};
+
+// Step-index adjustment by the code's three magnitude bits (code AND 7).
+inline constexpr std::array<int8_t, 8> kAdpcmIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8};
+
+struct AdpcmState {
+  int32_t predictor = 0;  // the last reconstructed 12-bit sample
+  int32_t stepIndex = 0;  // position in kAdpcmStepSizes
+};
+
+namespace detail {
+
+// What one code does to a state with a given step index: the signed change of the predictor
+// and the next step index. Derived from the two tables above, so decoder and encoder share it.
+struct AdpcmTransition {
+  int16_t delta;
+  uint8_t nextIndex;
+};
+
+constexpr std::array<AdpcmTransition, kAdpcmStepCount * 16> MakeAdpcmTransitions() {
+  std::array<AdpcmTransition, kAdpcmStepCount * 16> table{};
+  for (int index = 0; index < kAdpcmStepCount; ++index) {
+    const int step = kAdpcmStepSizes[index];
+    for (int code = 0; code < 16; ++code) {
+      // Each term is its own truncating division of the step.
+      int delta = step / 8;
+      if (code & 4) delta += step;
+      if (code & 2) delta += step / 2;
+      if (code & 1) delta += step / 4;
+      if (code & 8) delta = -delta;
+      int next = index + kAdpcmIndexAdjust[code & 7];
+      next = next < 0 ? 0 : (next > kAdpcmStepCount - 1 ? kAdpcmStepCount - 1 : next);
+      table[index * 16 + code] = {static_cast<int16_t>(delta), static_cast<uint8_t>(next)};
+    }
+  }
+  return table;
+}
+
+inline constexpr auto kAdpcmTransitions = MakeAdpcmTransitions();
+
+inline int32_t AdpcmApply(AdpcmState& state, uint32_t code) {
+  const AdpcmTransition t = kAdpcmTransitions[state.stepIndex * 16 + (code & 15)];
+  int32_t p = state.predictor + t.delta;
+  p = p > kAdpcmMaxSample ? kAdpcmMaxSample : p;
+  p = p < kAdpcmMinSample ? kAdpcmMinSample : p;
+  state.predictor = p;
+  state.stepIndex = t.nextIndex;
+  return p;
+}
+
+}  // namespace detail
+
+// Back to predictor 0 and step index 0, as at the start of every file.
+inline void AdpcmReset(AdpcmState& state) { state = AdpcmState{}; }
+
+// Decodes one 4-bit code (higher bits ignored) into a 12-bit sample, -2047 ... +2047.
+[[nodiscard]] inline int32_t AdpcmDecode(AdpcmState& state, uint32_t code) {
+  return detail::AdpcmApply(state, code);
+}
+
+// Encodes one 12-bit sample into a 4-bit code and moves the state as the decoder will.
+[[nodiscard]] inline uint32_t AdpcmEncode(AdpcmState& state, int32_t sample) {
+  int32_t diff = sample - state.predictor;
+  uint32_t code = 0;
+  if (diff < 0) {
+    code = 8;
+    diff = -diff;
+  }
+  const int32_t step = kAdpcmStepSizes[state.stepIndex];
+  if (diff >= step) {
+    code |= 4;
+    diff -= step;
+  }
+  if (diff >= step / 2) {
+    code |= 2;
+    diff -= step / 2;
+  }
+  if (diff >= step / 4) code |= 1;
+  detail::AdpcmApply(state, code);
+  return code;
+}
+
+}  // namespace voiceconv
