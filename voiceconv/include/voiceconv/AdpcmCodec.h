@@ -60,6 +60,22 @@ constexpr std::array<AdpcmTransition, kAdpcmStepCount * 16> MakeAdpcmTransitions
 
 inline constexpr auto kAdpcmTransitions = MakeAdpcmTransitions();
 
+// Per step index, the part of the step that magnitude bits m stand for: bit 2 the step, bit 1
+// step/2, bit 0 step/4.
+constexpr std::array<std::array<int16_t, 8>, kAdpcmStepCount> MakeAdpcmThresholds() {
+  std::array<std::array<int16_t, 8>, kAdpcmStepCount> table{};
+  for (int index = 0; index < kAdpcmStepCount; ++index) {
+    const int step = kAdpcmStepSizes[index];
+    for (int m = 0; m < 8; ++m) {
+      table[index][m] = static_cast<int16_t>(((m & 4) ? step : 0) + ((m & 2) ? step / 2 : 0) +
+                                             ((m & 1) ? step / 4 : 0));
+    }
+  }
+  return table;
+}
+
+inline constexpr auto kAdpcmThresholds = MakeAdpcmThresholds();
+
 inline int32_t AdpcmApply(AdpcmState& state, uint32_t code) {
   const AdpcmTransition t = kAdpcmTransitions[state.stepIndex * 16 + (code & 15)];
   int32_t p = state.predictor + t.delta;
@@ -81,25 +97,34 @@ inline void AdpcmReset(AdpcmState& state) { state = AdpcmState{}; }
 }
 
 // Encodes one 12-bit sample into a 4-bit code and moves the state as the decoder will.
+//
+// The code's magnitude bits take step, step/2 and step/4 in turn while the difference still
+// reaches them. Because step >= step/2 + step/4 (each truncated), that greedy choice is the
+// largest m whose threshold kAdpcmThresholds[index][m] the difference reaches, so the seven
+// comparisons can run side by side without branches (speech makes them go either way at random).
 [[nodiscard]] inline uint32_t AdpcmEncode(AdpcmState& state, int32_t sample) {
-  int32_t diff = sample - state.predictor;
-  uint32_t code = 0;
-  if (diff < 0) {
-    code = 8;
-    diff = -diff;
-  }
-  const int32_t step = kAdpcmStepSizes[state.stepIndex];
-  if (diff >= step) {
-    code |= 4;
-    diff -= step;
-  }
-  if (diff >= step / 2) {
-    code |= 2;
-    diff -= step / 2;
-  }
-  if (diff >= step / 4) code |= 1;
-  detail::AdpcmApply(state, code);
-  return code;
+  const auto& threshold = detail::kAdpcmThresholds[state.stepIndex];
+  const int32_t diff = sample - state.predictor;
+  const int32_t negative = diff < 0;
+  const int32_t rest = negative ? -diff : diff;
+  int32_t magnitude = 0;
+  for (int m = 1; m < 8; ++m) magnitude += rest >= threshold[m];
+  // The decoder's update for this code, as in kAdpcmTransitions, from values already at hand.
+  const int32_t b2 = magnitude >> 2;
+  const int32_t b1 = (magnitude >> 1) & 1;
+  const int32_t b0 = magnitude & 1;
+  int32_t delta = (threshold[4] >> 3) + (threshold[4] & -b2) + (threshold[2] & -b1) +
+                  (threshold[1] & -b0);
+  delta = negative ? -delta : delta;
+  int32_t p = state.predictor + delta;
+  p = p > kAdpcmMaxSample ? kAdpcmMaxSample : p;
+  p = p < kAdpcmMinSample ? kAdpcmMinSample : p;
+  state.predictor = p;
+  int32_t next = state.stepIndex + (b2 ? 2 * magnitude - 6 : -1);  // kAdpcmIndexAdjust
+  next = next < 0 ? 0 : next;
+  next = next > kAdpcmStepCount - 1 ? kAdpcmStepCount - 1 : next;
+  state.stepIndex = next;
+  return static_cast<uint32_t>(negative << 3 | magnitude);
 }
 
 }  // namespace voiceconv
