@@ -60,23 +60,73 @@ uint8_t Linear16toAlaw(int32_t sample) { return LinearToAlaw(sample, Scale::Line
 
 uint8_t Linear12toAlaw(int32_t sample) { return LinearToAlaw(sample, Scale::Linear12); }
 
-const AlawTables& AlawTables::Get() {
-  static const AlawTables tables = [] {
-    AlawTables t{};
-    for (int b = 0; b < 256; ++b) {
-      const auto byte = static_cast<uint8_t>(b);
-      t.alawToLinear16[b] = static_cast<int16_t>(AlawtoLinear16(byte));
-      const int32_t magnitude = AlawtoLinear12(static_cast<uint8_t>(byte & 0x7F));
-      t.alawToLinear12[b] = static_cast<int16_t>((byte & 0x80) ? -magnitude : magnitude);
+namespace {
+
+// The companded byte of every 16-bit value. The magnitude code never falls as the magnitude
+// grows (every step of the curve rounds the same way), so only the edges between codes are
+// looked for, by bisection: about two thousand evaluations of the curve instead of 65536.
+// The tests compare the table with the curve over the whole domain.
+std::array<uint8_t, 65536> EncodeTable(uint8_t (*curve)(int32_t)) {
+  constexpr int32_t kMaxMagnitude = 32768;
+  auto code = [curve](int32_t magnitude) { return (curve(magnitude) ^ kAlawMagnitudeMask) & 0x7F; };
+  std::array<uint8_t, kMaxMagnitude + 1> byMagnitude{};
+  int32_t from = 0;
+  while (from <= kMaxMagnitude) {
+    const int m = code(from);
+    // The last magnitude with code m.
+    int32_t low = from;
+    int32_t high = kMaxMagnitude;
+    if (code(high) != m) {
+      while (high - low > 1) {
+        const int32_t mid = low + (high - low) / 2;
+        (code(mid) == m ? low : high) = mid;
+      }
+    } else {
+      low = high;
     }
-    for (int v = 0; v < 65536; ++v) {
-      const auto sample = static_cast<int16_t>(static_cast<uint16_t>(v));
-      t.linear16ToAlaw[v] = Linear16toAlaw(sample);
-      t.linear12ToAlaw[v] = Linear12toAlaw(sample);
+    for (int32_t a = from; a <= low; ++a) byMagnitude[a] = static_cast<uint8_t>(m);
+    from = low + 1;
+  }
+  std::array<uint8_t, 65536> table{};
+  for (int v = 0; v < 65536; ++v) {
+    const auto sample = static_cast<int16_t>(static_cast<uint16_t>(v));
+    const int m = byMagnitude[sample < 0 ? -sample : sample];
+    table[v] = static_cast<uint8_t>(((sample < 0 ? 128 : 0) + m) ^ kAlawMagnitudeMask);
+  }
+  return table;
+}
+
+}  // namespace
+
+const std::array<int16_t, 256>& AlawTables::AlawToLinear16() {
+  static const auto table = [] {
+    std::array<int16_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[b] = static_cast<int16_t>(AlawtoLinear16(static_cast<uint8_t>(b)));
+    return t;
+  }();
+  return table;
+}
+
+const std::array<int16_t, 256>& AlawTables::AlawToLinear12() {
+  static const auto table = [] {
+    std::array<int16_t, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+      const int32_t magnitude = AlawtoLinear12(static_cast<uint8_t>(b & 0x7F));
+      t[b] = static_cast<int16_t>((b & 0x80) ? -magnitude : magnitude);
     }
     return t;
   }();
-  return tables;
+  return table;
+}
+
+const std::array<uint8_t, 65536>& AlawTables::Linear16ToAlaw() {
+  static const auto table = EncodeTable(&Linear16toAlaw);
+  return table;
+}
+
+const std::array<uint8_t, 65536>& AlawTables::Linear12ToAlaw() {
+  static const auto table = EncodeTable(&Linear12toAlaw);
+  return table;
 }
 
 }  // namespace voiceconv

@@ -117,21 +117,20 @@ std::size_t StreamConverter::Begin(uint8_t* out) {
 }
 
 std::size_t StreamConverter::Feed(std::span<const uint8_t> in, uint8_t* out) {
-  const AlawTables& tables = AlawTables::Get();
   const uint8_t* src = in.data();
   const uint8_t* const srcEnd = src + in.size();
   uint8_t* dst = out;
 
   switch (conversion_) {
-    case Conversion::PcmToWave:
-      for (; src != srcEnd; ++src, dst += 2) {
-        PutLe16(dst, static_cast<uint16_t>(tables.alawToLinear16[*src]));
-      }
+    case Conversion::PcmToWave: {
+      const int16_t* table = AlawTables::AlawToLinear16().data();
+      for (; src != srcEnd; ++src, dst += 2) PutLe16(dst, static_cast<uint16_t>(table[*src]));
       break;
+    }
 
     case Conversion::WaveToPcm: {
       // 16-bit little-endian samples; an odd last byte of the file is never completed.
-      const uint8_t* table = tables.linear16ToAlaw.data();
+      const uint8_t* table = AlawTables::Linear16ToAlaw().data();
       if (pendingByte_ && src != srcEnd) {
         *dst++ = table[*pendingByte_ | (*src++ << 8)];
         pendingByte_.reset();
@@ -143,7 +142,7 @@ std::size_t StreamConverter::Feed(std::span<const uint8_t> in, uint8_t* out) {
 
     case Conversion::PcmToAd: {
       // Two samples make one byte, the earlier in the high nibble.
-      const int16_t* linear = tables.alawToLinear12.data();
+      const int16_t* linear = AlawTables::AlawToLinear12().data();
       AdpcmState state = adpcm_;
       if (pendingByte_ && src != srcEnd) {
         const uint32_t high = AdpcmEncode(state, linear[*pendingByte_]);
@@ -163,7 +162,7 @@ std::size_t StreamConverter::Feed(std::span<const uint8_t> in, uint8_t* out) {
 
     case Conversion::AdToPcm: {
       // Decoded samples lie within -2047 ... +2047; index the table by their bit pattern.
-      const uint8_t* table = tables.linear12ToAlaw.data();
+      const uint8_t* table = AlawTables::Linear12ToAlaw().data();
       AdpcmState state = adpcm_;
       for (; src != srcEnd; ++src, dst += 2) {
         dst[0] = table[static_cast<uint16_t>(AdpcmDecode(state, *src >> 4))];
@@ -199,7 +198,7 @@ std::size_t StreamConverter::EmitResampled(std::span<const int16_t> samples, uin
   // The output length is fixed by the input length; anything past it is dropped.
   const auto n = static_cast<std::size_t>(
       std::min<uint64_t>(samples.size(), resampledLength_ - resampledWritten_));
-  const uint8_t* table = AlawTables::Get().linear12ToAlaw.data();
+  const uint8_t* table = AlawTables::Linear12ToAlaw().data();
   for (std::size_t i = 0; i < n; ++i) out[i] = table[static_cast<uint16_t>(samples[i])];
   resampledWritten_ += n;
   return n;

@@ -91,6 +91,21 @@ int16_t SampleRateConverter::Interpolate(uint32_t time) const {
   return static_cast<int16_t>(static_cast<uint16_t>(v >> kGainShift));
 }
 
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// The same code for AVX2 and for the baseline; the loader picks one for the machine.
+__attribute__((target_clones("avx2", "default")))
+#endif
+std::size_t SampleRateConverter::InterpolateBlock(uint32_t stop, int16_t* out) {
+  std::size_t produced = 0;
+  uint32_t time = state_.time;
+  while (time < stop) {
+    out[produced++] = Interpolate(time);
+    time += step_;
+  }
+  state_.time = time;
+  return produced;
+}
+
 SampleRateConverter::BlockResult SampleRateConverter::BlockStep(std::span<const int16_t> in,
                                                                 int16_t* out) {
   ConverterState& s = state_;
@@ -120,13 +135,7 @@ SampleRateConverter::BlockResult SampleRateConverter::BlockStep(std::span<const 
   const int count = end - 2 * guard;
   const uint32_t span = static_cast<uint32_t>(count) * kTimeOne;
   const uint32_t stop = s.time + span;
-  std::size_t produced = 0;
-  uint32_t time = s.time;
-  while (time < stop) {
-    out[produced++] = Interpolate(time);
-    time += step_;
-  }
-  s.time = time;
+  const std::size_t produced = InterpolateBlock(stop, out);
   assert(produced <= kConverterOutputSize);
 
   s.time -= span;

@@ -73,17 +73,16 @@ TEST(Alaw, TwelveBitOvershootIsLimitedToCode127) {
 }
 
 TEST(Alaw, TablesEqualTheCurveOverTheWholeDomain) {
-  const AlawTables& t = AlawTables::Get();
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<uint8_t>(b);
-    ASSERT_EQ(t.alawToLinear16[b], AlawtoLinear16(byte)) << b;
+    ASSERT_EQ(AlawTables::AlawToLinear16()[b], AlawtoLinear16(byte)) << b;
     const int32_t m = AlawtoLinear12(byte & 0x7F);
-    ASSERT_EQ(t.alawToLinear12[b], (byte & 0x80) ? -m : m) << b;
+    ASSERT_EQ(AlawTables::AlawToLinear12()[b], (byte & 0x80) ? -m : m) << b;
   }
   for (int v = -32768; v <= 32767; ++v) {
     const auto index = static_cast<uint16_t>(v);
-    ASSERT_EQ(t.linear16ToAlaw[index], Linear16toAlaw(v)) << v;
-    ASSERT_EQ(t.linear12ToAlaw[index], Linear12toAlaw(v)) << v;
+    ASSERT_EQ(AlawTables::Linear16ToAlaw()[index], Linear16toAlaw(v)) << v;
+    ASSERT_EQ(AlawTables::Linear12ToAlaw()[index], Linear12toAlaw(v)) << v;
   }
 }
 

@@ -7,8 +7,8 @@
 // The four named functions are the curve itself, computed as the board's software computes it:
 // single-precision roundings where a value is stored, double precision otherwise, truncation
 // toward zero, and different scales in the two directions (32767 / 32760, 2048 / 2047). The hot
-// loops use `AlawTables` instead: every possible input evaluated once through these functions,
-// so a lookup is bit-identical to the formula.
+// loops use `AlawTables` instead, filled from these functions, so a lookup is bit-identical to
+// the formula.
 #pragma once
 
 #include <array>
@@ -31,18 +31,18 @@ inline constexpr int kAlawMaxMagnitude = 127;
 // overshoot, about 2139 and up) are limited to magnitude code 127, so the byte keeps its layout.
 [[nodiscard]] uint8_t Linear12toAlaw(int32_t sample);
 
-// Lookup tables over the whole input domain of each direction, built once on first use.
-struct AlawTables {
+// Lookup tables over the whole input domain of each direction. Each is built on its first use,
+// so a conversion pays only for the table it needs.
+class AlawTables {
+ public:
   // AlawtoLinear16 of every byte.
-  std::array<int16_t, 256> alawToLinear16;
-  // AlawtoLinear12 of the magnitude, negated when bit 7 is set: the 12-bit signed sample.
-  std::array<int16_t, 256> alawToLinear12;
-  // Linear16toAlaw of every 16-bit sample, indexed by the sample's bit pattern (uint16_t).
-  std::array<uint8_t, 65536> linear16ToAlaw;
-  // Linear12toAlaw of every 16-bit value, indexed by the value's bit pattern (uint16_t).
-  std::array<uint8_t, 65536> linear12ToAlaw;
-
-  [[nodiscard]] static const AlawTables& Get();
+  [[nodiscard]] static const std::array<int16_t, 256>& AlawToLinear16();
+  // AlawtoLinear12 of the magnitude, negated when bit 7 is set: the signed 12-bit sample.
+  [[nodiscard]] static const std::array<int16_t, 256>& AlawToLinear12();
+  // Linear16toAlaw of every 16-bit value, indexed by its bit pattern (uint16_t).
+  [[nodiscard]] static const std::array<uint8_t, 65536>& Linear16ToAlaw();
+  // Linear12toAlaw of every 16-bit value, indexed by its bit pattern (uint16_t).
+  [[nodiscard]] static const std::array<uint8_t, 65536>& Linear12ToAlaw();
 };
 
 }  // namespace voiceconv

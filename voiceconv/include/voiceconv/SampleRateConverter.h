@@ -74,6 +74,8 @@ class SampleRateConverter {
     std::size_t produced;
   };
   BlockResult BlockStep(std::span<const int16_t> in, int16_t* out);
+  // The block's output loop: the converter's hot loop, built for wider vector units too.
+  std::size_t InterpolateBlock(uint32_t stop, int16_t* out);
   [[nodiscard]] int16_t Interpolate(uint32_t time) const;
   void BuildCoefficients();
 
