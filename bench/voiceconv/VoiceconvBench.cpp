@@ -67,15 +67,25 @@ void RunStream(benchmark::State& state, Conversion conversion, const std::vector
     benchmark::DoNotOptimize(converter.Feed(in, out.data()));
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * in.size() *
-                                               samplesPerByteTimes2 / 2));
+  state.SetItemsProcessed(
+      static_cast<int64_t>(state.iterations() * in.size() * samplesPerByteTimes2 / 2));
 }
 
-void BM_PcmToWave(benchmark::State& s) { RunStream(s, Conversion::PcmToWave, AlawBytes(kBytes), 2); }
-void BM_WaveToPcm(benchmark::State& s) { RunStream(s, Conversion::WaveToPcm, WaveBytes(kBytes / 2), 1); }
-void BM_PcmToAd(benchmark::State& s) { RunStream(s, Conversion::PcmToAd, AlawBytes(kBytes), 2); }
-void BM_AdToPcm(benchmark::State& s) { RunStream(s, Conversion::AdToPcm, AdpcmBytes(kBytes), 4); }
-void BM_Ad6kToPcm(benchmark::State& s) { RunStream(s, Conversion::Ad6kToPcm, AdpcmBytes(kBytes), 4); }
+void BM_PcmToWave(benchmark::State& s) {
+  RunStream(s, Conversion::PcmToWave, AlawBytes(kBytes), 2);
+}
+void BM_WaveToPcm(benchmark::State& s) {
+  RunStream(s, Conversion::WaveToPcm, WaveBytes(kBytes / 2), 1);
+}
+void BM_PcmToAd(benchmark::State& s) {
+  RunStream(s, Conversion::PcmToAd, AlawBytes(kBytes), 2);
+}
+void BM_AdToPcm(benchmark::State& s) {
+  RunStream(s, Conversion::AdToPcm, AdpcmBytes(kBytes), 4);
+}
+void BM_Ad6kToPcm(benchmark::State& s) {
+  RunStream(s, Conversion::Ad6kToPcm, AdpcmBytes(kBytes), 4);
+}
 BENCHMARK(BM_PcmToWave);
 BENCHMARK(BM_WaveToPcm);
 BENCHMARK(BM_PcmToAd);
@@ -128,7 +138,8 @@ void BM_AdpcmEncode(benchmark::State& state) {
   std::vector<uint8_t> out(in.size());
   for (auto _ : state) {
     AdpcmState s;
-    for (std::size_t i = 0; i < in.size(); ++i) out[i] = static_cast<uint8_t>(AdpcmEncode(s, in[i]));
+    for (std::size_t i = 0; i < in.size(); ++i)
+      out[i] = static_cast<uint8_t>(AdpcmEncode(s, in[i]));
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * in.size()));

@@ -35,11 +35,11 @@ median() { sort -n | sed -n "$(((runs + 1) / 2))p"; }
 
 # Sources: ten seconds of speech-like sound (tones sweeping through the voice band, with noise),
 # repeated to the wanted size, as A-law PCM, as WAVE and as ADPCM.
-"$sox" -n -r 8000 -c 1 -b 16 "$work/seed.wav" synth 10 sine 200-3400 sine 450 whitenoise \
+"$sox" -n -r 8000 -c 1 -b 16 "$work/tone10s.wav" synth 10 sine 200-3400 sine 450 whitenoise \
   remix - gain -n -3 2>/dev/null
-"$voiceconv" wave2pcm "$work/seed.wav" "$work/seed.pcm"
+"$voiceconv" wave2pcm "$work/tone10s.wav" "$work/tone10s.pcm"
 copies=$(( (size_mb * 1000000 + 79999) / 80000 ))
-for ((i = 0; i < copies; i++)); do echo "$work/seed.pcm"; done | xargs cat > "$work/big.pcm"
+for ((i = 0; i < copies; i++)); do echo "$work/tone10s.pcm"; done | xargs cat > "$work/big.pcm"
 truncate -s "${size_mb}M" "$work/big.pcm"
 head -c "$((size_mb * 1024 * 1024 / 2))" "$work/big.pcm" > "$work/half.pcm"
 "$voiceconv" pcm2wave "$work/half.pcm" "$work/big.wav"

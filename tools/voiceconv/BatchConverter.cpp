@@ -26,7 +26,9 @@ void DrawBar(std::size_t done, std::size_t total, std::size_t failed) {
   std::fflush(stderr);
 }
 
-void ClearBar() { std::fprintf(stderr, "\r\033[K"); }
+void ClearBar() {
+  std::fprintf(stderr, "\r\033[K");
+}
 
 }  // namespace
 

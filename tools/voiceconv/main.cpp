@@ -142,8 +142,8 @@ int RunConversion(Conversion conversion, const Arguments& a) {
   const SourceRule rule = SourceRule::WaveChunks;
   if (!a.outputDirectory) {
     if (a.files.size() != 2) return Usage("expected SOURCE and DESTINATION, or -o OUTDIR FILE...");
-    const ConversionResult r = ConvertFile(conversion, a.files[0].c_str(), a.files[1].c_str(),
-                                           {.source = rule});
+    const ConversionResult r =
+        ConvertFile(conversion, a.files[0].c_str(), a.files[1].c_str(), {.source = rule});
     if (r.status != Status::Converted) {
       std::fprintf(stderr, "voiceconv: %s\n", r.message.c_str());
       return kExitFailed;
@@ -163,7 +163,8 @@ int RunConversion(Conversion conversion, const Arguments& a) {
   const auto jobs = BatchConverter::PlanJobs(conversion, a.files, *a.outputDirectory, problem);
   if (!problem.empty()) return Usage(problem);
 
-  BatchConverter batch(conversion, rule, a.jobs, a.quiet ? ProgressBar::Off : ProgressBar::OnTerminal);
+  BatchConverter batch(conversion, rule, a.jobs,
+                       a.quiet ? ProgressBar::Off : ProgressBar::OnTerminal);
   const BatchSummary s = batch.Run(jobs);
   std::printf("%s: %zu converted, %zu failed, %.1f MB in, %.1f MB out, %.2f s\n",
               std::string(Describe(conversion).command).c_str(), s.converted, s.failed,
@@ -185,6 +186,7 @@ int main(int argc, char** argv) {
   const auto arguments = ParseArguments(argc, argv, 2, problem);
   if (!arguments) return Usage(problem);
   if (command == "info") return RunInfo(*arguments);
-  if (const auto conversion = FindConversion(command)) return RunConversion(*conversion, *arguments);
+  if (const auto conversion = FindConversion(command))
+    return RunConversion(*conversion, *arguments);
   return Usage("unknown command '" + std::string(command) + "'");
 }

@@ -13,8 +13,12 @@ const float kK = static_cast<float>(1.0 + std::log(87.6f));  // 1 + ln A = 5.472
 enum class Scale { Linear16, Linear12 };
 
 // Full scale on the way to a byte and on the way back differ by design.
-constexpr double EncodeFullScale(Scale s) { return s == Scale::Linear16 ? 32767.0 : 2048.0; }
-constexpr double DecodeFullScale(Scale s) { return s == Scale::Linear16 ? 32760.0 : 2047.0; }
+constexpr double EncodeFullScale(Scale s) {
+  return s == Scale::Linear16 ? 32767.0 : 2048.0;
+}
+constexpr double DecodeFullScale(Scale s) {
+  return s == Scale::Linear16 ? 32760.0 : 2047.0;
+}
 
 uint8_t LinearToAlaw(int32_t sample, Scale scale) {
   const double magnitude = std::abs(static_cast<double>(sample));
@@ -50,15 +54,21 @@ int32_t AlawToLinear(uint8_t alaw, Scale scale) {
 
 }  // namespace
 
-int32_t AlawtoLinear16(uint8_t alaw) { return AlawToLinear(alaw, Scale::Linear16); }
+int32_t AlawtoLinear16(uint8_t alaw) {
+  return AlawToLinear(alaw, Scale::Linear16);
+}
 
 int32_t AlawtoLinear12(uint8_t magnitude) {
   return AlawToLinear(static_cast<uint8_t>(magnitude & 0x7F), Scale::Linear12);
 }
 
-uint8_t Linear16toAlaw(int32_t sample) { return LinearToAlaw(sample, Scale::Linear16); }
+uint8_t Linear16toAlaw(int32_t sample) {
+  return LinearToAlaw(sample, Scale::Linear16);
+}
 
-uint8_t Linear12toAlaw(int32_t sample) { return LinearToAlaw(sample, Scale::Linear12); }
+uint8_t Linear12toAlaw(int32_t sample) {
+  return LinearToAlaw(sample, Scale::Linear12);
+}
 
 namespace {
 
@@ -101,7 +111,8 @@ std::array<uint8_t, 65536> EncodeTable(uint8_t (*curve)(int32_t)) {
 const std::array<int16_t, 256>& AlawTables::AlawToLinear16() {
   static const auto table = [] {
     std::array<int16_t, 256> t{};
-    for (int b = 0; b < 256; ++b) t[b] = static_cast<int16_t>(AlawtoLinear16(static_cast<uint8_t>(b)));
+    for (int b = 0; b < 256; ++b)
+      t[b] = static_cast<int16_t>(AlawtoLinear16(static_cast<uint8_t>(b)));
     return t;
   }();
   return table;

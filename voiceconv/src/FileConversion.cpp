@@ -110,8 +110,8 @@ struct SourceRange {
 };
 
 // Locates the samples of the source, or explains why the source is not acceptable.
-std::variant<SourceRange, std::string> LocateSamples(Conversion conversion, SourceRule rule,
-                                                     int fd, uint64_t size) {
+std::variant<SourceRange, std::string> LocateSamples(Conversion conversion, SourceRule rule, int fd,
+                                                     uint64_t size) {
   if (conversion != Conversion::WaveToPcm) return SourceRange{0, size};
   if (rule == SourceRule::Exports) {
     // The exports' callers hand over files that PcmtoWave wrote: skip its header, whatever the
@@ -182,9 +182,9 @@ ConversionResult RunConversion(Conversion conversion, ByteSource& source, uint64
                       std::string(sourceName) + ": reading failed: " + std::strerror(r.error));
         }
         if (r.bytes == 0) {
-          return Fail(Status::ConversionFailed,
-                      std::string(sourceName) + ": ended after " + std::to_string(handled + got) +
-                          " of " + std::to_string(length) + " bytes");
+          return Fail(Status::ConversionFailed, std::string(sourceName) + ": ended after " +
+                                                    std::to_string(handled + got) + " of " +
+                                                    std::to_string(length) + " bytes");
         }
         got += r.bytes;
       }

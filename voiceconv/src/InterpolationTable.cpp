@@ -58,7 +58,8 @@ const InterpolationTable& InterpolationTable::Get() {
     for (int j = 0; j + 1 < kInterpolationTableSize; ++j) {
       t.slope[j] = static_cast<int16_t>(t.tap[j + 1] - t.tap[j]);
     }
-    t.slope[kInterpolationTableSize - 1] = static_cast<int16_t>(-t.tap[kInterpolationTableSize - 1]);
+    t.slope[kInterpolationTableSize - 1] =
+        static_cast<int16_t>(-t.tap[kInterpolationTableSize - 1]);
     return t;
   }();
   return table;

@@ -54,8 +54,8 @@ void SampleRateConverter::BuildCoefficients() {
   coefficients_.assign(kTimeOne >> phaseShift_, Coefficients{});
 
   auto weight = [&table](int j, uint32_t fraction) {
-    return static_cast<int16_t>(table.tap[j] + ((table.slope[j] * static_cast<int>(fraction)) >>
-                                                kTableIndexShift));
+    return static_cast<int16_t>(
+        table.tap[j] + ((table.slope[j] * static_cast<int>(fraction)) >> kTableIndexShift));
   };
   for (std::size_t index = 0; index < coefficients_.size(); ++index) {
     Coefficients& c = coefficients_[index];
@@ -95,7 +95,8 @@ int16_t SampleRateConverter::Interpolate(uint32_t time) const {
 // The same code for AVX2 and for the baseline; the loader picks one for the machine.
 __attribute__((target_clones("avx2", "default")))
 #endif
-std::size_t SampleRateConverter::InterpolateBlock(uint32_t stop, int16_t* out) {
+std::size_t
+SampleRateConverter::InterpolateBlock(uint32_t stop, int16_t* out) {
   std::size_t produced = 0;
   uint32_t time = state_.time;
   while (time < stop) {

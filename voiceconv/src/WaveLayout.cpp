@@ -15,8 +15,12 @@ constexpr uint64_t kChunkHeaderSize = 8;
 // A file with more chunks than this before its data is not a voice prompt.
 constexpr std::size_t kMaxChunks = 10000;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+  return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16;
+}
 
 std::string Printable(const std::array<char, 4>& id) {
   std::string s;
@@ -46,8 +50,8 @@ std::string WaveLayout::DescribeFormat() const {
     std::snprintf(buffer, sizeof buffer, "format 0x%04X", formatTag);
     format = buffer;
   }
-  return std::to_string(bitsPerSample) + "-bit " + channelText + " " +
-         std::to_string(sampleRate) + " Hz " + format;
+  return std::to_string(bitsPerSample) + "-bit " + channelText + " " + std::to_string(sampleRate) +
+         " Hz " + format;
 }
 
 bool LooksLikeWave(std::span<const uint8_t> head) {
@@ -69,8 +73,8 @@ std::variant<WaveLayout, std::string> ParseWaveLayout(const ReadAt& read, uint64
   while (offset + kChunkHeaderSize <= fileSize && !haveData) {
     if (layout.chunks.size() >= kMaxChunks) return std::string("too many chunks before the data");
     std::array<uint8_t, kChunkHeaderSize> header{};
-    if (!read(offset, header)) return std::string("cannot read the chunk at offset ") +
-                                      std::to_string(offset);
+    if (!read(offset, header))
+      return std::string("cannot read the chunk at offset ") + std::to_string(offset);
     WaveChunk chunk{};
     std::memcpy(chunk.id.data(), header.data(), 4);
     chunk.offset = offset;

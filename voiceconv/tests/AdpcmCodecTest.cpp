@@ -22,7 +22,7 @@ TEST(AdpcmCodec, DecodesSingleCodesFromTheResetState) {
     int32_t sample;
     int32_t stepIndex;
   };
-  const Case cases[] = {{0x0, 2, 0}, {0x8, -2, 0}, {0x7, 30, 8}, {0xF, -30, 8},
+  const Case cases[] = {{0x0, 2, 0},  {0x8, -2, 0}, {0x7, 30, 8}, {0xF, -30, 8},
                         {0x4, 18, 2}, {0x1, 6, 0},  {0xC, -18, 2}};
   for (const Case& c : cases) {
     AdpcmState state{123, 17};
@@ -36,8 +36,9 @@ TEST(AdpcmCodec, LargestCodeClimbsToTheLimitAndStays) {
   AdpcmState state;
   std::vector<int32_t> samples;
   for (int i = 0; i < 20; ++i) samples.push_back(AdpcmDecode(state, 0x7));
-  const std::vector<int32_t> expected = {30,   93,   229,  522,  1153, 2047, 2047, 2047, 2047, 2047,
-                                         2047, 2047, 2047, 2047, 2047, 2047, 2047, 2047, 2047, 2047};
+  const std::vector<int32_t> expected = {30,   93,   229,  522,  1153, 2047, 2047,
+                                         2047, 2047, 2047, 2047, 2047, 2047, 2047,
+                                         2047, 2047, 2047, 2047, 2047, 2047};
   EXPECT_EQ(samples, expected);
   EXPECT_EQ(state.stepIndex, 48);
 }
@@ -71,7 +72,8 @@ TEST(AdpcmCodec, EncoderFollowsTheDecoder) {
   AdpcmState decoder;
   for (int i = 0; i < 100000; ++i) {
     // A mix of noise and slow swings exercises every step index.
-    const int32_t s = (i / 2000) % 2 ? sample(random) : static_cast<int32_t>(2000 * std::sin(i * 0.01));
+    const int32_t s =
+        (i / 2000) % 2 ? sample(random) : static_cast<int32_t>(2000 * std::sin(i * 0.01));
     const uint32_t code = AdpcmEncode(encoder, s);
     ASSERT_LT(code, 16u);
     ASSERT_EQ(AdpcmDecode(decoder, code), encoder.predictor) << "sample " << i;

@@ -12,8 +12,8 @@ TEST(Alaw, Linear16toAlawCases) {
     int32_t sample;
     uint8_t alaw;
   };
-  const Case cases[] = {{0, 0x55},      {1, 0x55},      {-1, 0xD5},     {32767, 0x2B},
-                        {-32767, 0xAB}, {-32768, 0xAA}};
+  const Case cases[] = {{0, 0x55},     {1, 0x55},      {-1, 0xD5},
+                        {32767, 0x2B}, {-32767, 0xAB}, {-32768, 0xAA}};
   for (const Case& c : cases) EXPECT_EQ(Linear16toAlaw(c.sample), c.alaw) << c.sample;
 }
 
@@ -22,7 +22,7 @@ TEST(Alaw, AlawtoLinear16Cases) {
     uint8_t alaw;
     int32_t sample;
   };
-  const Case cases[] = {{0x55, 0},     {0xD5, 0},     {0x54, 16},    {0x2A, 32760},
+  const Case cases[] = {{0x55, 0},      {0xD5, 0},    {0x54, 16},   {0x2A, 32760},
                         {0xAA, -32760}, {0x00, 5361}, {0x80, -5361}};
   for (const Case& c : cases) EXPECT_EQ(AlawtoLinear16(c.alaw), c.sample) << int(c.alaw);
 }

@@ -43,12 +43,12 @@ TEST(Conversion, NamesAreListedOnce) {
 
 TEST(Conversion, WaveHeaderBytes) {
   const std::vector<uint8_t> expected = {
-      'R', 'I', 'F', 'F', 0x92, 0x09, 0, 0,  // 2 * 1200 + 50
-      'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,  //
-      1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0,        // PCM, mono, 8000, 16000
-      2, 0, 16, 0, 0, 0,                                      // align, bits, extra size
-      'f', 'a', 'c', 't', 4, 0, 0, 0, 0xB0, 0x04, 0, 0,        // 1200 samples
-      'd', 'a', 't', 'a', 0x60, 0x09, 0, 0};                   // 2400 bytes
+      'R', 'I', 'F', 'F', 0x92, 0x09, 0,   0,                      // 2 * 1200 + 50
+      'W', 'A', 'V', 'E', 'f',  'm',  't', ' ', 18,   0,    0, 0,  //
+      1,   0,   1,   0,   0x40, 0x1F, 0,   0,   0x80, 0x3E, 0, 0,  // PCM, mono, 8000, 16000
+      2,   0,   16,  0,   0,    0,                                 // align, bits, extra size
+      'f', 'a', 'c', 't', 4,    0,    0,   0,   0xB0, 0x04, 0, 0,  // 1200 samples
+      'd', 'a', 't', 'a', 0x60, 0x09, 0,   0};                     // 2400 bytes
   const auto header = MakeWaveHeader(1200);
   EXPECT_EQ(std::vector<uint8_t>(header.begin(), header.end()), expected);
   EXPECT_EQ(MakeWaveHeader(0)[4], 50);

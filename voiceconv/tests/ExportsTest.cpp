@@ -80,7 +80,8 @@ class ExportsTest : public testing::Test {
   }
   std::string Write(const std::string& name, const Bytes& bytes) {
     std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return Path(name);
   }
   [[nodiscard]] Bytes Read(const std::string& path) const {
@@ -121,9 +122,9 @@ TEST_F(ExportsTest, EmptySources) {
     const Bytes out = Read(Path("out"));
     if (std::string(name) == "PcmtoWave") {
       ASSERT_EQ(out.size(), 58u);
-      EXPECT_EQ(out[4], 50);   // RIFF length
-      EXPECT_EQ(out[54], 0);   // data length
-      EXPECT_EQ(out[46], 0);   // fact samples
+      EXPECT_EQ(out[4], 50);  // RIFF length
+      EXPECT_EQ(out[54], 0);  // data length
+      EXPECT_EQ(out[46], 0);  // fact samples
     } else {
       EXPECT_TRUE(out.empty()) << name;
     }

@@ -17,8 +17,8 @@ class MemorySource : public ByteSource {
       : bytes_(std::move(bytes)), failAfter_(failAfter), error_(error) {}
   IoResult Read(std::span<uint8_t> buffer) override {
     if (at_ >= failAfter_) return {0, error_};
-    const std::size_t n = std::min({buffer.size(), bytes_.size() - at_, failAfter_ - at_,
-                                    std::size_t{1000}});
+    const std::size_t n =
+        std::min({buffer.size(), bytes_.size() - at_, failAfter_ - at_, std::size_t{1000}});
     std::memcpy(buffer.data(), bytes_.data() + at_, n);
     at_ += n;
     return {n, 0};

@@ -18,10 +18,10 @@ TEST(InterpolationTable, HoldsTheTunedEntries) {
     int j;
     int tap;
   };
-  const Case cases[] = {{0, 32767},   {1, 32766},     {64, 30064},  {128, 22765}, {192, 13010},
-                        {256, 3502},  {284, 50},      {285, -61},   {384, -6545}, {512, -3113},
-                        {768, 2553},  {1024, -1919},  {2048, -190}, {3072, 16},   {4096, 1},
-                        {4106, 1},    {4107, 0}};
+  const Case cases[] = {{0, 32767},  {1, 32766},    {64, 30064},  {128, 22765}, {192, 13010},
+                        {256, 3502}, {284, 50},     {285, -61},   {384, -6545}, {512, -3113},
+                        {768, 2553}, {1024, -1919}, {2048, -190}, {3072, 16},   {4096, 1},
+                        {4106, 1},   {4107, 0}};
   const InterpolationTable& t = InterpolationTable::Get();
   for (const Case& c : cases) EXPECT_EQ(t.tap[c.j], c.tap) << "entry " << c.j;
   for (int j = 4107; j < kInterpolationTableSize; ++j) ASSERT_EQ(t.tap[j], 0) << "entry " << j;
@@ -63,8 +63,8 @@ class LiteralConverter {
       std::size_t offset = 0;
       while (offset < widened.size()) {
         std::vector<int32_t> outputs;
-        const int taken = Step(widened.data() + offset, static_cast<int>(widened.size() - offset),
-                               outputs);
+        const int taken =
+            Step(widened.data() + offset, static_cast<int>(widened.size() - offset), outputs);
         append(outputs);
         offset += static_cast<std::size_t>(taken);
       }
@@ -107,7 +107,8 @@ class LiteralConverter {
     fill_ = end - current_ + guard_;
     current_ = guard_;
     if (skip_ != 0) {
-      for (int i = 0; i < std::min<int>(skip_, static_cast<int>(outputs.size())); ++i) outputs[i] = 0;
+      for (int i = 0; i < std::min<int>(skip_, static_cast<int>(outputs.size())); ++i)
+        outputs[i] = 0;
       skip_ = 0;
     }
     blocks.push_back({take, static_cast<int>(outputs.size())});

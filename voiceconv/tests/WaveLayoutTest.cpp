@@ -54,7 +54,9 @@ class WaveBuilder {
     data_.push_back(static_cast<uint8_t>(v >> 8));
     return *this;
   }
-  WaveBuilder& Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v)).Le16(static_cast<uint16_t>(v >> 16)); }
+  WaveBuilder& Le32(uint32_t v) {
+    return Le16(static_cast<uint16_t>(v)).Le16(static_cast<uint16_t>(v >> 16));
+  }
   std::vector<uint8_t> data_;
 };
 
@@ -77,8 +79,8 @@ TEST(WaveLayout, FindsTheDataChunkOfCommonLayouts) {
     bool open;
   };
   const Case cases[] = {
-      {"plain 44-byte header", WaveBuilder().Format(1, 1, 8000, 16).Data(100, 100).Build(), 44,
-       100, false},
+      {"plain 44-byte header", WaveBuilder().Format(1, 1, 8000, 16).Data(100, 100).Build(), 44, 100,
+       false},
       {"18-byte format and fact chunk (the converter's own)",
        WaveBuilder().Format(1, 1, 8000, 16, 18).Chunk("fact", 4).Data(10, 10).Build(), 58, 10,
        false},
@@ -86,8 +88,8 @@ TEST(WaveLayout, FindsTheDataChunkOfCommonLayouts) {
        WaveBuilder().Format(1, 1, 8000, 16).Chunk("LIST", 26).Data(8, 8).Build(), 78, 8, false},
       {"odd-length chunk with pad byte",
        WaveBuilder().Format(1, 1, 8000, 16).Chunk("junk", 3).Data(6, 6).Build(), 56, 6, false},
-      {"extensible format",
-       WaveBuilder().Format(0xFFFE, 1, 8000, 16, 40).Data(4, 4).Build(), 68, 4, false},
+      {"extensible format", WaveBuilder().Format(0xFFFE, 1, 8000, 16, 40).Data(4, 4).Build(), 68, 4,
+       false},
       {"streaming writer's unknown length",
        WaveBuilder().Format(1, 1, 8000, 16).Data(50, 0xFFFFFFFF).Build(), 44, 50, true},
       {"cut-off file", WaveBuilder().Format(1, 1, 8000, 16).Data(20, 4000).Build(), 44, 20, true},
@@ -112,7 +114,8 @@ TEST(WaveLayout, DescribesOtherFormats) {
   const auto& layout = std::get<WaveLayout>(parsed);
   EXPECT_FALSE(layout.IsTelephonyPcm());
   EXPECT_EQ(layout.DescribeFormat(), "16-bit stereo 44100 Hz PCM");
-  const auto alaw = std::get<WaveLayout>(Parse(WaveBuilder().Format(6, 1, 8000, 8).Data(8, 8).Build()));
+  const auto alaw =
+      std::get<WaveLayout>(Parse(WaveBuilder().Format(6, 1, 8000, 8).Data(8, 8).Build()));
   EXPECT_EQ(alaw.DescribeFormat(), "8-bit mono 8000 Hz format 0x0006");
   EXPECT_FALSE(alaw.IsTelephonyPcm());
 }

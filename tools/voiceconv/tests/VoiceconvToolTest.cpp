@@ -41,7 +41,8 @@ class VoiceconvTool : public testing::Test {
   std::string Write(const std::string& name, const Bytes& bytes) {
     fs::create_directories(fs::path(Path(name)).parent_path());
     std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return Path(name);
   }
   [[nodiscard]] static Bytes Read(const std::string& path) {
@@ -51,9 +52,9 @@ class VoiceconvTool : public testing::Test {
   Outcome Voiceconv(const std::string& arguments) {
     const std::string out = Path("stdout.txt");
     const std::string err = Path("stderr.txt");
-    const int raw = std::system((std::string(VOICECONV_TOOL) + " " + arguments + " >" + out +
-                                 " 2>" + err + " </dev/null")
-                                    .c_str());
+    const int raw = std::system(
+        (std::string(VOICECONV_TOOL) + " " + arguments + " >" + out + " 2>" + err + " </dev/null")
+            .c_str());
     const Bytes o = Read(out);
     const Bytes e = Read(err);
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(o.begin(), o.end()),
@@ -70,8 +71,8 @@ class VoiceconvTool : public testing::Test {
 };
 
 // A WAVE file as other writers make them: 16-byte format chunk, optional chunks around it.
-Bytes OrdinaryWave(const std::vector<int16_t>& samples, uint16_t channels = 1,
-                   uint32_t rate = 8000, bool listChunk = false, bool streamed = false) {
+Bytes OrdinaryWave(const std::vector<int16_t>& samples, uint16_t channels = 1, uint32_t rate = 8000,
+                   bool listChunk = false, bool streamed = false) {
   Bytes w;
   auto text = [&](const char* s) { w.insert(w.end(), s, s + 4); };
   auto le16 = [&](uint32_t v) {
@@ -100,8 +101,9 @@ TEST_F(VoiceconvTool, HelpShowsUsageAndExamples) {
 }
 
 TEST_F(VoiceconvTool, WrongUsageExitsWithTwo) {
-  const char* cases[] = {"", "mp3towave a b", "pcm2wave onlyone", "pcm2wave -j x -o d f",
-                         "pcm2wave -o", "info", "pcm2wave --bogus a b"};
+  const char* cases[] = {
+      "",     "mp3towave a b",       "pcm2wave onlyone", "pcm2wave -j x -o d f", "pcm2wave -o",
+      "info", "pcm2wave --bogus a b"};
   for (const char* arguments : cases) {
     const Outcome r = Voiceconv(arguments);
     EXPECT_EQ(r.status, 2) << arguments;
@@ -128,7 +130,8 @@ TEST_F(VoiceconvTool, ConvertsOneFileLikeTheLibrary) {
 TEST_F(VoiceconvTool, FailureNamesTheFileAndTheReason) {
   const Outcome r = Voiceconv("ad2pcm " + Path("missing.vox") + " " + Path("out.pcm"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "voiceconv: '" + Path("missing.vox") + "': cannot open: No such file or directory\n");
+  EXPECT_EQ(r.err,
+            "voiceconv: '" + Path("missing.vox") + "': cannot open: No such file or directory\n");
   EXPECT_FALSE(fs::exists(Path("out.pcm")));
 }
 
@@ -167,7 +170,8 @@ TEST_F(VoiceconvTool, Wave2pcmRefusesOtherFormatsAndSaysWhatItFound) {
   const std::string stereo = Write("stereo.wav", OrdinaryWave({1, 2, 3, 4}, 2, 44100));
   Outcome r = Voiceconv("wave2pcm " + stereo + " " + Path("out.pcm"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_THAT(r.err, HasSubstr("is 16-bit stereo 44100 Hz PCM; wave2pcm needs 16-bit mono 8000 Hz PCM"));
+  EXPECT_THAT(r.err,
+              HasSubstr("is 16-bit stereo 44100 Hz PCM; wave2pcm needs 16-bit mono 8000 Hz PCM"));
   EXPECT_FALSE(fs::exists(Path("out.pcm")));
 
   r = Voiceconv("wave2pcm " + Write("raw.pcm", RandomBytes(100, 3)) + " " + Path("out.pcm"));
@@ -179,7 +183,8 @@ TEST_F(VoiceconvTool, BatchConvertsManyFilesInParallel) {
   std::vector<std::string> sources;
   std::string list;
   for (int i = 0; i < 40; ++i) {
-    sources.push_back(Write("in/p" + std::to_string(i) + ".vox", RandomBytes(100 + 37 * i, 10 + i)));
+    sources.push_back(
+        Write("in/p" + std::to_string(i) + ".vox", RandomBytes(100 + 37 * i, 10 + i)));
     list += " " + sources.back();
   }
   const Outcome r = Voiceconv("ad6k2pcm -j 3 -o " + Path("out") + list);
@@ -197,7 +202,8 @@ TEST_F(VoiceconvTool, BatchConvertsManyFilesInParallel) {
 
 TEST_F(VoiceconvTool, BatchGoesOnPastAFailedFile) {
   const std::string good = Write("good.pcm", RandomBytes(500, 4));
-  const Outcome r = Voiceconv("pcm2wave -q -o " + Path("out") + " " + Path("gone.pcm") + " " + good);
+  const Outcome r =
+      Voiceconv("pcm2wave -q -o " + Path("out") + " " + Path("gone.pcm") + " " + good);
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("gone.pcm': cannot open"));
   EXPECT_THAT(r.out, HasSubstr("1 converted, 1 failed"));

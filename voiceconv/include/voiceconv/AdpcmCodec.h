@@ -18,8 +18,8 @@ inline constexpr int kAdpcmStepCount = 49;
 
 // Dialogic ADPCM step sizes: entry n is the integer part of 16 * 1.1^n.
 inline constexpr std::array<int16_t, kAdpcmStepCount> kAdpcmStepSizes = {
-    16,  17,  19,  21,  23,  25,  28,  31,  34,  37,  41,  45,   50,   55,   60,   66,  73,
-    80,  88,  97,  107, 118, 130, 143, 157, 173, 190, 209, 230,  253,  279,  307,  337, 371,
+    16,  17,  19,  21,  23,  25,  28,  31,  34,  37,  41,   45,   50,   55,   60,  66,  73,
+    80,  88,  97,  107, 118, 130, 143, 157, 173, 190, 209,  230,  253,  279,  307, 337, 371,
     408, 449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552};
 
 // Step-index adjustment by the code's three magnitude bits (code AND 7).
@@ -89,7 +89,9 @@ inline int32_t AdpcmApply(AdpcmState& state, uint32_t code) {
 }  // namespace detail
 
 // Back to predictor 0 and step index 0, as at the start of every file.
-inline void AdpcmReset(AdpcmState& state) { state = AdpcmState{}; }
+inline void AdpcmReset(AdpcmState& state) {
+  state = AdpcmState{};
+}
 
 // Decodes one 4-bit code (higher bits ignored) into a 12-bit sample, -2047 ... +2047.
 [[nodiscard]] inline int32_t AdpcmDecode(AdpcmState& state, uint32_t code) {
@@ -113,8 +115,8 @@ inline void AdpcmReset(AdpcmState& state) { state = AdpcmState{}; }
   const int32_t b2 = magnitude >> 2;
   const int32_t b1 = (magnitude >> 1) & 1;
   const int32_t b0 = magnitude & 1;
-  int32_t delta = (threshold[4] >> 3) + (threshold[4] & -b2) + (threshold[2] & -b1) +
-                  (threshold[1] & -b0);
+  int32_t delta =
+      (threshold[4] >> 3) + (threshold[4] & -b2) + (threshold[2] & -b1) + (threshold[1] & -b0);
   delta = negative ? -delta : delta;
   int32_t p = state.predictor + delta;
   p = p > kAdpcmMaxSample ? kAdpcmMaxSample : p;

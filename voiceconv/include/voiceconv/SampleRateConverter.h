@@ -81,7 +81,7 @@ class SampleRateConverter {
 
   ConverterState state_;
   double ratio_;
-  uint32_t step_;  // time advance per output sample
+  uint32_t step_;   // time advance per output sample
   int phaseShift_;  // phase >> phaseShift_ indexes coefficients_
   // The interpolated filter weights for every phase the time can take: the step is a fixed
   // number of 1/32768 units, so only 32768 / gcd(step, 32768) phases occur (4 for 8000 Hz).

@@ -33,7 +33,7 @@ struct WaveLayout {
   std::optional<uint16_t> subFormat;  // first two bytes of the extensible sub-format GUID
   std::optional<uint32_t> factSamples;
   uint32_t riffSize = 0;
-  uint64_t dataOffset = 0;    // first sample byte
+  uint64_t dataOffset = 0;  // first sample byte
   uint32_t declaredDataSize = 0;
   uint64_t dataSize = 0;      // the bytes really there: declared, or up to the end of the file
   bool dataSizeOpen = false;  // declared as unknown or past the end of the file
@@ -52,7 +52,7 @@ using ReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> buffer)>;
 
 // The layout, or a sentence that says what is wrong with the file.
 [[nodiscard]] std::variant<WaveLayout, std::string> ParseWaveLayout(const ReadAt& read,
-                                                                   uint64_t fileSize);
+                                                                    uint64_t fileSize);
 
 // True when the bytes begin like a RIFF WAVE file.
 [[nodiscard]] bool LooksLikeWave(std::span<const uint8_t> head);
