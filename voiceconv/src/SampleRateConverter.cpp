@@ -28,7 +28,10 @@ bool SampleRateConverter::Supports(int outputRate) {
 }
 
 uint64_t SampleRateConverter::OutputLength(uint64_t inputCount, int outputRate) {
-  return inputCount * static_cast<uint64_t>(outputRate) / kResamplerInputRate;
+  // trunc(M * R / 6000), without letting M * R overflow for absurd lengths.
+  const auto rate = static_cast<uint64_t>(outputRate);
+  return inputCount / kResamplerInputRate * rate +
+         inputCount % kResamplerInputRate * rate / kResamplerInputRate;
 }
 
 SampleRateConverter::SampleRateConverter(int outputRate) {

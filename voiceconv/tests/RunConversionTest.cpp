@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "voiceconv/FileConversion.h"
@@ -83,6 +84,21 @@ TEST(RunConversion, FailuresPartWayAreReported) {
       EXPECT_EQ(r.status, Status::ConversionFailed) << info.command << ", " << c.name;
       EXPECT_EQ(r.message, c.message) << info.command << ", " << c.name;
     }
+  }
+}
+
+// Memory that cannot be had part-way fails the conversion instead of escaping as an exception.
+TEST(RunConversion, OutOfMemoryIsAFailedConversion) {
+  class StarvedSink : public ByteSink {
+   public:
+    IoResult Write(std::span<const uint8_t>) override { throw std::bad_alloc(); }
+  };
+  for (const ConversionInfo& info : kConversions) {
+    MemorySource source(std::vector<uint8_t>(5000, 0x12));
+    StarvedSink sink;
+    const auto r = RunConversion(info.id, source, 5000, sink);
+    EXPECT_EQ(r.status, Status::ConversionFailed) << info.command;
+    EXPECT_EQ(r.message, "out of memory") << info.command;
   }
 }
 

@@ -235,6 +235,7 @@ TEST(SampleRateConverter, OutputLengthIsFourThirdsRoundedDown) {
     ASSERT_TRUE(out.has_value());
     ASSERT_EQ(out->size(), 4 * m / 3) << "input " << m;
   }
+  EXPECT_EQ(SampleRateConverter::OutputLength(uint64_t{3} << 61, 8000), uint64_t{1} << 63);
 }
 
 TEST(SampleRateConverter, ConstantInputStaysConstantAfterTheStart) {
