@@ -2,8 +2,10 @@
 //
 // A code holds a sign bit (bit 3, set when the sample lies below the predictor) and three
 // magnitude bits worth step, step/2 and step/4. Two codes share a byte, the earlier sample in
-// the high nibble. The encoder runs the decoder's update on its own code, so both sides stay in
-// step; each conversion owns its `AdpcmState`, so conversions never disturb one another.
+// the high nibble. The encoder applies the decoder's update to its own code, so both sides stay
+// in step (it computes that update from the thresholds it already holds rather than through
+// kAdpcmTransitions, which is shorter on its critical path; a test runs the two side by side).
+// Each conversion owns its `AdpcmState`, so conversions never disturb one another.
 #pragma once
 
 #include <array>
