@@ -65,9 +65,42 @@ struct StringWriter final : pugi::xml_writer {
   }
 };
 
+// pugixml writes a carriage return in text as it is, and a reader turns it into a line feed
+// (XML 1.0 section 2.11), so text that came from "&#13;" would change on the way back. Outside
+// markup it is written as that reference again; inside CDATA sections, comments and
+// processing instructions XML has no way to keep it.
+void EscapeCarriageReturns(std::string& text) {
+  if (text.find('\r') == std::string::npos) return;
+  static constexpr std::pair<std::string_view, std::string_view> kVerbatim[] = {
+      {"<![CDATA[", "]]>"}, {"<!--", "-->"}, {"<?", "?>"}, {"<!DOCTYPE", ">"}};
+  std::string out;
+  out.reserve(text.size() + 16);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '<') {
+      std::string_view rest = std::string_view(text).substr(i);
+      std::string_view close = ">";
+      for (const auto& [open, end] : kVerbatim) {
+        if (rest.starts_with(open)) close = end;
+      }
+      std::size_t end = text.find(close, i + 1);
+      end = end == std::string::npos ? text.size() : end + close.size();
+      out.append(text, i, end - i);
+      i = end;
+    } else if (text[i] == '\r') {
+      out += "&#13;";
+      ++i;
+    } else {
+      out += text[i++];
+    }
+  }
+  text = std::move(out);
+}
+
 std::string PrintRaw(pugi::xml_node node) {
   StringWriter writer;
   node.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+  EscapeCarriageReturns(writer.out);
   return std::move(writer.out);
 }
 

@@ -177,6 +177,12 @@ ParseOutcome CheckContent(pugi::xml_node root) {
           return {ParseFault::BadComment, OffsetOf(node), {}};
         break;
       }
+      case pugi::node_pi:
+        // An empty instruction prints as "<?p ?>" straight from the parser but as "<?p?>" once
+        // copied; storing its empty data afresh makes it print the one way.
+        if (!*node.value() && !node.set_value(""))
+          return {ParseFault::OutOfMemory, OffsetOf(node), {}};
+        break;
       default:
         break;
     }
