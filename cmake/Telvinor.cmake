@@ -29,6 +29,10 @@ function(telvinor_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock telvinor_warnings)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}"
-                       ENVIRONMENT "TELVINOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};TELVINOR_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  # Every test sees where the sources and the build are. (An ENVIRONMENT property with two
+  # variables loses the second inside gtest_discover_tests, so the program is started
+  # through env instead; the same launcher runs the discovery.)
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;TELVINOR_SOURCE_DIR=${CMAKE_SOURCE_DIR};TELVINOR_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
 endfunction()
