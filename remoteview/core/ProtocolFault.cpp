@@ -53,6 +53,7 @@ std::string ProtocolFaultMessage(ProtocolFault fault, std::string_view detail, i
   }
   if (fault == ProtocolFault::kNoData || fault == ProtocolFault::kReceiveFailed) return message;
   if (!detail.empty()) {
+    if (message.ends_with('.')) message.pop_back();
     message += " (";
     message += detail;
     message += ").";

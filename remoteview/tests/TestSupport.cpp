@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -152,6 +153,7 @@ bool FakePeer::SendUpdate(
 }
 
 void FakePeer::AwaitClose(std::chrono::milliseconds limit) {
+  if (socket_ < 0) return;
   const auto deadline = std::chrono::steady_clock::now() + limit;
   char buffer[256];
   for (;;) {
@@ -187,6 +189,8 @@ FakeServer::FakeServer(Script script) {
       return;
     }
     const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int on = 1;
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     FakePeer peer(client);
     script(peer);
     peer.Close();
