@@ -23,8 +23,8 @@ TEST(TextNumber, ReadsTheLeadingDecimalNumber) {
       {"", 0},        {"abc", 0},     {"- 3", 0}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ReadLeadingNumber(text), value) << text;
   // Too many digits saturate instead of wrapping round to a small number.
-  EXPECT_GT(ReadLeadingNumber("99999999999999999999999"), std::int64_t{1} << 60);
-  EXPECT_LT(ReadLeadingNumber("-99999999999999999999999"), -(std::int64_t{1} << 60));
+  EXPECT_GT(ReadLeadingNumber("99999999999999999999999"), std::int64_t{1} << 59);
+  EXPECT_LT(ReadLeadingNumber("-99999999999999999999999"), -(std::int64_t{1} << 59));
 }
 
 TEST(BlockHeader, ParsesSixFields) {
