@@ -66,7 +66,8 @@ ViewerWindow::ViewerWindow(const ViewerOptions& options, QWidget* parent)
     : QMainWindow(parent), controller_(options.connection, options.settings, *this) {
   setObjectName("ClientWindow");
   setWindowTitle(QString::fromUtf8(kWindowTitle));
-  setGeometry(0, 0, 640, 480);
+  resize(640, 480);
+  move(0, 0);
 
   auto* client = new QWidget(this);
   auto* layout = new QGridLayout(client);

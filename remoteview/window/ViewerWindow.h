@@ -39,6 +39,7 @@ class ViewerWindow : public QMainWindow, public ViewerView {
   void SetDialogRunner(std::function<int(QDialog&)> runner) { dialogRunner_ = std::move(runner); }
 
   [[nodiscard]] QWidget* CanvasWidget() const;
+  [[nodiscard]] const QTimer& RefreshTimer() const { return refreshTimer_; }
   [[nodiscard]] QAction* CommandAction(CommandId id) const { return actions_.at(id); }
 
   // ViewerView
