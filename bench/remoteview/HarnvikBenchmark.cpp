@@ -64,14 +64,13 @@ const std::vector<std::uint8_t>& ScreenBitmap(int picture = 0) {
 void Decode(benchmark::State& state) {
   const auto mode = static_cast<harnvik::CompressionMode>(state.range(0));
   const std::vector<std::uint8_t>& data = ScreenBitmap(static_cast<int>(state.range(1)));
-  const auto block = screenserver::EncodeBlock(static_cast<screenserver::Compression>(state.range(0)),
-                                               data, data.size());
+  const auto block = screenserver::EncodeBlock(
+      static_cast<screenserver::Compression>(state.range(0)), data, data.size());
   std::vector<std::uint8_t> buffer(std::max(block.data.size(), data.size()));
   std::vector<std::uint8_t> output(data.size());
   std::vector<std::uint8_t> scratch(2 * data.size() + 64);
-  const harnvik::BlockDecodeRequest request{mode, block.passes,
-                                            static_cast<std::uint32_t>(data.size()),
-                                            block.data.size()};
+  const harnvik::BlockDecodeRequest request{
+      mode, block.passes, static_cast<std::uint32_t>(data.size()), block.data.size()};
   for (auto _ : state) {
     // Mode 11 decodes back into its block buffer, so each round starts from the block.
     std::memcpy(buffer.data(), block.data.data(), block.data.size());
@@ -146,8 +145,15 @@ void FullUpdate(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   viewer.Disconnect();
 }
-BENCHMARK(FullUpdate)->ArgName("mode")->Arg(0)->Arg(10)->Arg(11)->Arg(12)->Arg(13)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FullUpdate)
+    ->ArgName("mode")
+    ->Arg(0)
+    ->Arg(10)
+    ->Arg(11)
+    ->Arg(12)
+    ->Arg(13)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

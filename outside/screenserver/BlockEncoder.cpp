@@ -7,12 +7,18 @@ namespace screenserver {
 
 std::optional<Compression> CompressionFromNumber(long number) {
   switch (number) {
-    case 0: return Compression::kNone;
-    case 10: return Compression::kHuffman;
-    case 11: return Compression::kMultiPassHuffman;
-    case 12: return Compression::kRunLength;
-    case 13: return Compression::kRunLengthHuffman;
-    default: return std::nullopt;
+    case 0:
+      return Compression::kNone;
+    case 10:
+      return Compression::kHuffman;
+    case 11:
+      return Compression::kMultiPassHuffman;
+    case 12:
+      return Compression::kRunLength;
+    case 13:
+      return Compression::kRunLengthHuffman;
+    default:
+      return std::nullopt;
   }
 }
 

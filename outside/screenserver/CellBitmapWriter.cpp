@@ -21,8 +21,7 @@ std::size_t CellBitmapSize(std::int32_t width, std::int32_t height, ColourDepth 
 }
 
 void WriteCellBitmap(const Frame& frame, std::int32_t x, std::int32_t y, std::int32_t width,
-                     std::int32_t height, const Palette& palette,
-                     std::vector<std::uint8_t>& out) {
+                     std::int32_t height, const Palette& palette, std::vector<std::uint8_t>& out) {
   const int bits = static_cast<int>(palette.Depth());
   const std::size_t stride = Stride(width, bits);
   out.clear();
@@ -30,7 +29,7 @@ void WriteCellBitmap(const Frame& frame, std::int32_t x, std::int32_t y, std::in
   AppendLe32(out, kInfoHeaderBytes);
   AppendLe32(out, static_cast<std::uint32_t>(width));
   AppendLe32(out, static_cast<std::uint32_t>(height));  // positive: rows bottom-up
-  AppendLe16(out, 1);                                    // planes
+  AppendLe16(out, 1);                                   // planes
   AppendLe16(out, static_cast<std::uint16_t>(bits));
   AppendLe32(out, 0);  // BI_RGB
   AppendLe32(out, static_cast<std::uint32_t>(stride * height));

@@ -54,7 +54,8 @@ Tree Build(const std::array<std::uint64_t, 256>& frequency) {
     std::uint32_t code;
     unsigned bits;
   };
-  std::vector<Visit> stack{{static_cast<std::uint16_t>(kFirstNodeId + tree.nodes.size() - 1), 0, 0}};
+  std::vector<Visit> stack{
+      {static_cast<std::uint16_t>(kFirstNodeId + tree.nodes.size() - 1), 0, 0}};
   while (!stack.empty()) {
     const Visit visit = stack.back();
     stack.pop_back();

@@ -16,8 +16,8 @@ std::optional<Frame> FromRgb(const std::vector<std::uint8_t>& rgb, std::int32_t 
   Frame frame;
   frame.Resize(width, height);
   for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
-    frame.pixels[i] = (std::uint32_t{rgb[3 * i]} << 16) | (std::uint32_t{rgb[3 * i + 1]} << 8) |
-                      rgb[3 * i + 2];
+    frame.pixels[i] =
+        (std::uint32_t{rgb[3 * i]} << 16) | (std::uint32_t{rgb[3 * i + 1]} << 8) | rgb[3 * i + 2];
   }
   return frame;
 }
@@ -73,8 +73,9 @@ std::optional<Frame> LoadPpm(const std::vector<std::uint8_t>& bytes, std::string
     error = "not a whole 8-bit binary PPM picture";
     return std::nullopt;
   }
-  std::vector<std::uint8_t> rgb(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                bytes.begin() + static_cast<std::ptrdiff_t>(at + width * height * 3));
+  std::vector<std::uint8_t> rgb(
+      bytes.begin() + static_cast<std::ptrdiff_t>(at),
+      bytes.begin() + static_cast<std::ptrdiff_t>(at + width * height * 3));
   return FromRgb(rgb, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
 }
 

@@ -16,7 +16,9 @@ namespace screenserver {
 ScreenServer::ScreenServer(ServerOptions options, ScreenSource& source)
     : options_(std::move(options)), source_(source) {}
 
-ScreenServer::~ScreenServer() { Stop(); }
+ScreenServer::~ScreenServer() {
+  Stop();
+}
 
 bool ScreenServer::Start(std::string& error) {
   sockaddr_in local{};

@@ -154,8 +154,8 @@ void ServerSession::AddBlocks(const CellPlace& place, const std::vector<std::uin
   const std::size_t piece = std::max<std::size_t>(options_.maxBlockBytes / 4 * 4, 4);
   for (std::size_t start = 0; start < bytes.size(); start += piece) {
     const std::size_t count = std::min(piece, bytes.size() - start);
-    EncodedBlock encoded = EncodeBlock(
-        mode_, std::span(bytes).subspan(start, count), cellBytes, options_.maxPasses);
+    EncodedBlock encoded =
+        EncodeBlock(mode_, std::span(bytes).subspan(start, count), cellBytes, options_.maxPasses);
     blocks.push_back({encoded.passes, place.column, place.row,
                       static_cast<std::int32_t>(offset + start),
                       static_cast<std::uint32_t>(cellBytes), std::move(encoded.data)});

@@ -49,8 +49,8 @@ class ServerSession {
   [[nodiscard]] bool SendBytes(const std::vector<std::uint8_t>& bytes);
   [[nodiscard]] bool SetGrid(long columns, long rows);
   [[nodiscard]] bool Update();
-  void AddBlocks(const CellPlace& place, const std::vector<std::uint8_t>& bytes,
-                 std::size_t offset, std::size_t cellBytes, std::vector<Block>& blocks);
+  void AddBlocks(const CellPlace& place, const std::vector<std::uint8_t>& bytes, std::size_t offset,
+                 std::size_t cellBytes, std::vector<Block>& blocks);
 
   int socket_;
   ScreenSource& source_;

@@ -79,9 +79,8 @@ void XDisplaySource::Capture(Frame& frame) {
   const std::uint8_t* data = xcb_get_image_data(reply);
   const std::size_t length = static_cast<std::size_t>(xcb_get_image_data_length(reply));
   const std::size_t bytesPerPixel = static_cast<std::size_t>(bitsPerPixel_) / 8;
-  const std::size_t stride =
-      (static_cast<std::size_t>(width_) * bitsPerPixel_ + scanlinePad_ - 1) / scanlinePad_ *
-      scanlinePad_ / 8;
+  const std::size_t stride = (static_cast<std::size_t>(width_) * bitsPerPixel_ + scanlinePad_ - 1) /
+                             scanlinePad_ * scanlinePad_ / 8;
   for (std::int32_t y = 0; y < height_; ++y) {
     const std::size_t rowStart = stride * y;
     if (rowStart + bytesPerPixel * width_ > length) break;

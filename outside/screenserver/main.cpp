@@ -22,7 +22,9 @@ namespace {
 
 volatile std::sig_atomic_t gStop = 0;
 
-void OnSignal(int) { gStop = 1; }
+void OnSignal(int) {
+  gStop = 1;
+}
 
 constexpr const char* kUsage =
     "usage: screenserver [--port PORT] [--bind ADDRESS] [--display :N | --image FILE |"
@@ -117,8 +119,9 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   while (gStop == 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (quitAfter > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                                 .count() >= quitAfter) {
+    if (quitAfter > 0 &&
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >=
+            quitAfter) {
       break;
     }
   }

@@ -22,9 +22,9 @@ inline constexpr std::int32_t kMaxHuffmanPasses = 32;
 
 struct BlockDecodeRequest {
   CompressionMode mode = CompressionMode::kNone;
-  std::int32_t passes = 1;     // header field 1, used by mode 11 only
-  std::uint32_t rawSize = 0;   // header field 5, the byte count of mode 0
-  std::size_t received = 0;    // bytes of `block` that came from the server
+  std::int32_t passes = 1;    // header field 1, used by mode 11 only
+  std::uint32_t rawSize = 0;  // header field 5, the byte count of mode 0
+  std::size_t received = 0;   // bytes of `block` that came from the server
 };
 
 // `block` is the whole block buffer (mode 11 writes intermediate passes back into it, so it may

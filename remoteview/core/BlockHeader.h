@@ -8,12 +8,12 @@
 namespace harnvik {
 
 struct BlockHeader {
-  std::int32_t passes = 0;     // Huffman passes in mode 11
-  std::int32_t column = 0;     // the cell's column
-  std::int32_t row = 0;        // the cell's row
-  std::int32_t offset = 0;     // where in the cell's buffer the decoded bytes go
-  std::uint32_t rawSize = 0;   // size of the cell's buffer; the byte count of mode 0
-  std::int32_t length = 0;     // block data bytes that follow
+  std::int32_t passes = 0;    // Huffman passes in mode 11
+  std::int32_t column = 0;    // the cell's column
+  std::int32_t row = 0;       // the cell's row
+  std::int32_t offset = 0;    // where in the cell's buffer the decoded bytes go
+  std::uint32_t rawSize = 0;  // size of the cell's buffer; the byte count of mode 0
+  std::int32_t length = 0;    // block data bytes that follow
 
   bool operator==(const BlockHeader&) const = default;
 };

@@ -32,14 +32,22 @@ std::size_t CellBitmapBytes(std::int64_t width, std::int64_t height, int bitCoun
 
 std::string_view BitmapFaultText(BitmapFault fault) {
   switch (fault) {
-    case BitmapFault::kNone: return "no fault";
-    case BitmapFault::kTooShort: return "shorter than a bitmap header";
-    case BitmapFault::kBadHeaderSize: return "a bitmap header of the wrong size";
-    case BitmapFault::kBadSize: return "an impossible picture size";
-    case BitmapFault::kBadBitCount: return "a colour depth other than 1, 4 or 8 bits";
-    case BitmapFault::kCompressed: return "a compressed bitmap";
-    case BitmapFault::kPartialColourTable: return "a colour table that is not full";
-    case BitmapFault::kPixelsOutside: return "pixel rows beyond the end of the cell";
+    case BitmapFault::kNone:
+      return "no fault";
+    case BitmapFault::kTooShort:
+      return "shorter than a bitmap header";
+    case BitmapFault::kBadHeaderSize:
+      return "a bitmap header of the wrong size";
+    case BitmapFault::kBadSize:
+      return "an impossible picture size";
+    case BitmapFault::kBadBitCount:
+      return "a colour depth other than 1, 4 or 8 bits";
+    case BitmapFault::kCompressed:
+      return "a compressed bitmap";
+    case BitmapFault::kPartialColourTable:
+      return "a colour table that is not full";
+    case BitmapFault::kPixelsOutside:
+      return "pixel rows beyond the end of the cell";
   }
   return "an unknown fault";
 }
@@ -89,8 +97,8 @@ void RenderCellBitmap(std::span<const std::uint8_t> bitmap, const CellBitmapInfo
   const int entries = 1 << info.bitCount;
   for (int i = 0; i < entries; ++i) {
     const std::uint8_t* quad = bitmap.data() + info.paletteOffset + 4 * i;
-    palette[i] = kCanvasBlack | (std::uint32_t{quad[2]} << 16) | (std::uint32_t{quad[1]} << 8) |
-                 quad[0];
+    palette[i] =
+        kCanvasBlack | (std::uint32_t{quad[2]} << 16) | (std::uint32_t{quad[1]} << 8) | quad[0];
   }
   const std::int32_t left = std::max(x, 0);
   const std::int32_t right = std::min<std::int64_t>(std::int64_t{x} + info.width, canvas.Width());
@@ -102,8 +110,8 @@ void RenderCellBitmap(std::span<const std::uint8_t> bitmap, const CellBitmapInfo
     const std::int64_t canvasY = std::int64_t{y} + line;
     if (canvasY < 0 || canvasY >= canvas.Height()) continue;
     // Rows are stored bottom-up: the last row of the buffer is the top line of the picture.
-    const std::uint8_t* source =
-        bitmap.data() + info.bitsOffset + info.stride * static_cast<std::size_t>(info.height - 1 - line);
+    const std::uint8_t* source = bitmap.data() + info.bitsOffset +
+                                 info.stride * static_cast<std::size_t>(info.height - 1 - line);
     std::uint32_t* target = canvas.Row(static_cast<std::int32_t>(canvasY)).data();
     for (std::int32_t cx = left; cx < right; ++cx) {
       const std::int32_t px = cx - x;

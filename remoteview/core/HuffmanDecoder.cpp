@@ -19,8 +19,7 @@ std::optional<std::uint32_t> StreamOutputLength(std::span<const std::uint8_t> st
   return LoadLe32(stream.data());
 }
 
-DecodeResult HuffmanDecode(std::span<const std::uint8_t> stream,
-                           std::span<std::uint8_t> output) {
+DecodeResult HuffmanDecode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> output) {
   if (stream.size() < kHuffmanHeaderBytes) return {DecodeStatus::kTruncated, 0};
   const std::uint32_t length = LoadLe32(stream.data());
   const std::uint32_t entries = LoadLe16(stream.data() + 4);

@@ -28,7 +28,6 @@ inline constexpr std::uint32_t kHuffmanLeafLimit = 256;        // entries <= thi
 
 // The stream's first word, its output length L (both stream formats begin with it); nothing
 // when the stream is shorter than one word.
-[[nodiscard]] std::optional<std::uint32_t> StreamOutputLength(
-    std::span<const std::uint8_t> stream);
+[[nodiscard]] std::optional<std::uint32_t> StreamOutputLength(std::span<const std::uint8_t> stream);
 
 }  // namespace harnvik

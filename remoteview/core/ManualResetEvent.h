@@ -15,8 +15,8 @@ enum class EventState : bool { kReset, kSignalled };
 
 class ManualResetEvent {
  public:
-  ManualResetEvent(std::string name, EventState initial) : name_(std::move(name)),
-      signalled_(initial == EventState::kSignalled) {}
+  ManualResetEvent(std::string name, EventState initial)
+      : name_(std::move(name)), signalled_(initial == EventState::kSignalled) {}
 
   void Set();
   void Reset();

@@ -7,8 +7,7 @@
 
 namespace harnvik {
 
-DecodeResult RunLengthDecode(std::span<const std::uint8_t> stream,
-                             std::span<std::uint8_t> output) {
+DecodeResult RunLengthDecode(std::span<const std::uint8_t> stream, std::span<std::uint8_t> output) {
   if (stream.size() < 4) return {DecodeStatus::kTruncated, 0};
   const std::uint32_t length = LoadLe32(stream.data());
   if (length == 0) return {DecodeStatus::kEmptyStream, 0};

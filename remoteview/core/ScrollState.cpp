@@ -24,13 +24,24 @@ void ScrollState::Apply(ScrollAxis axis, ScrollRequest request, std::int32_t thu
   std::int32_t& offset = horizontal ? horizontal_ : vertical_;
   const std::int32_t page = horizontal ? kHorizontalPage : kVerticalPage;
   switch (request) {
-    case ScrollRequest::kLineBack: offset -= 1; break;
-    case ScrollRequest::kLineForward: offset += 1; break;
-    case ScrollRequest::kPageBack: offset -= page; break;
-    case ScrollRequest::kPageForward: offset += page; break;
+    case ScrollRequest::kLineBack:
+      offset -= 1;
+      break;
+    case ScrollRequest::kLineForward:
+      offset += 1;
+      break;
+    case ScrollRequest::kPageBack:
+      offset -= page;
+      break;
+    case ScrollRequest::kPageForward:
+      offset += page;
+      break;
     case ScrollRequest::kThumbPosition:
-    case ScrollRequest::kThumbTrack: offset = thumbPosition; break;
-    case ScrollRequest::kOther: break;
+    case ScrollRequest::kThumbTrack:
+      offset = thumbPosition;
+      break;
+    case ScrollRequest::kOther:
+      break;
   }
   offset = std::max(offset, 0);
   offset = std::min(offset, RangeMax(axis));

@@ -111,8 +111,8 @@ int ViewerConnection::ConnectToServer(std::string_view address) {
   const std::int64_t w = ReadLeadingNumber(*width);
   const std::int64_t h = ReadLeadingNumber(*height);
   if (w < 1 || w > kMaxPictureSide || h < 1 || h > kMaxPictureSide) {
-    return Refuse(ProtocolFault::kBadResolution, Format("%lld x %lld", static_cast<long long>(w),
-                                                        static_cast<long long>(h))),
+    return Refuse(ProtocolFault::kBadResolution,
+                  Format("%lld x %lld", static_cast<long long>(w), static_cast<long long>(h))),
            1;
   }
   remoteWidth_ = static_cast<std::int32_t>(w);
@@ -195,15 +195,14 @@ bool ViewerConnection::ReceiveBlock(UpdateKind kind, std::size_t& cursor,
                   Format("%u bytes where at most %zu fit", header.rawSize, maxCell)),
            false;
   }
-  if (header.length < 0 || static_cast<std::size_t>(header.length) > 2 * maxCell + kBlockSlackBytes) {
+  if (header.length < 0 ||
+      static_cast<std::size_t>(header.length) > 2 * maxCell + kBlockSlackBytes) {
     return Refuse(ProtocolFault::kBadBlockLength, Format("%d bytes", header.length)), false;
   }
   const CompressionMode mode = settings_.mode;
   if (mode == CompressionMode::kMultiPassHuffman &&
       (header.passes < 1 || header.passes > kMaxHuffmanPasses)) {
-    return Refuse(ProtocolFault::kUndecodable,
-                  Format("%d Huffman passes", header.passes)),
-           false;
+    return Refuse(ProtocolFault::kUndecodable, Format("%d Huffman passes", header.passes)), false;
   }
   GridCell* cell = grid_.FindFrom(cursor, header.column, header.row);
   if (cell == nullptr) {

@@ -113,8 +113,7 @@ class ViewerConnection {
   [[nodiscard]] bool SendFormatted(const char* format, std::int32_t a, std::int32_t b = 0);
 
   [[nodiscard]] UpdateOutcome RunUpdate(UpdateKind kind);
-  [[nodiscard]] bool ReceiveBlock(UpdateKind kind, std::size_t& cursor,
-                                  std::vector<bool>& touched);
+  [[nodiscard]] bool ReceiveBlock(UpdateKind kind, std::size_t& cursor, std::vector<bool>& touched);
   [[nodiscard]] bool FinishUpdate(UpdateKind kind, const std::vector<bool>& touched);
 
   // Reports the fault, disconnects and returns kRefused.

@@ -19,10 +19,14 @@ void ViewerController::SetEnabling(Enabling enabling) {
 
 bool ViewerController::CommandEnabled(CommandId id) const {
   switch (id) {
-    case CommandId::kConnect: return connectEnabled_;
-    case CommandId::kDisconnect: return disconnectEnabled_;
-    case CommandId::kColour: return colourEnabled_;
-    default: return true;
+    case CommandId::kConnect:
+      return connectEnabled_;
+    case CommandId::kDisconnect:
+      return disconnectEnabled_;
+    case CommandId::kColour:
+      return colourEnabled_;
+    default:
+      return true;
   }
 }
 
@@ -150,8 +154,7 @@ void ViewerController::ApplyColourDepth(std::uint16_t depth) {
   AfterUpdate(outcome);
 }
 
-void ViewerController::Scroll(ScrollAxis axis, ScrollRequest request,
-                              std::int32_t thumbPosition) {
+void ViewerController::Scroll(ScrollAxis axis, ScrollRequest request, std::int32_t thumbPosition) {
   if (!connection_.ImagePresent()) return;
   scroll_.Apply(axis, request, thumbPosition);
   view_.ScrollBarsChanged();

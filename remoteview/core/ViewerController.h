@@ -63,9 +63,9 @@ class ViewerController : public ControlTarget {
   // Carries out a command identifier; the dialog commands are the window's (they need its
   // dialogs) and are ignored here.
   void Command(CommandId id);
-  void Destroyed();   // the window is going away
-  void TimerTick();   // refresh timer: an incremental update while connected
-  void Resized();     // the client area changed
+  void Destroyed();  // the window is going away
+  void TimerTick();  // refresh timer: an incremental update while connected
+  void Resized();    // the client area changed
 
   // The settings dialogs' results after OK.
   void ApplyCompression(CompressionMode mode);

@@ -42,9 +42,9 @@ void SendTo(std::uint16_t port, std::string_view text) {
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(sendto(fd, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&peer),
-                   sizeof peer),
-            static_cast<ssize_t>(text.size()));
+  ASSERT_EQ(
+      sendto(fd, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&peer), sizeof peer),
+      static_cast<ssize_t>(text.size()));
   close(fd);
 }
 
@@ -59,7 +59,8 @@ class ControlChannel : public ::testing::Test {
 
   // Waits until `count` messages are queued (the thread runs on its own).
   void AwaitQueued(std::size_t count) {
-    for (int i = 0; i < 400 && channel_.QueuedCount() < count; ++i) std::this_thread::sleep_for(5ms);
+    for (int i = 0; i < 400 && channel_.QueuedCount() < count; ++i)
+      std::this_thread::sleep_for(5ms);
     ASSERT_EQ(channel_.QueuedCount(), count);
   }
 
@@ -171,8 +172,8 @@ TEST(ControlSend, SendDatagramChecksTextAndAddress) {
     ASSERT_NE(port, 0);
     EXPECT_EQ(Strund4Communication::SendDatagram("STOP", "127.0.0.1", port), 1);
     EXPECT_EQ(Strund4Communication::SendDatagram(std::string(2047, 'a'), "127.0.0.1", port), 0);
-    for (const char* address : {"", "127.0.0", "127..0.1", "1.2.3.", "256.0.0.1", "a.b.c.d",
-                                "localhost"}) {
+    for (const char* address :
+         {"", "127.0.0", "127..0.1", "1.2.3.", "256.0.0.1", "a.b.c.d", "localhost"}) {
       EXPECT_EQ(Strund4Communication::SendDatagram("STOP", address, port), 0) << address;
     }
     for (int i = 0; i < 400 && channel.QueuedCount() < 1; ++i) std::this_thread::sleep_for(5ms);

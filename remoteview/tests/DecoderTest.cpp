@@ -28,8 +28,12 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace harnvik {
 namespace {
@@ -51,8 +55,8 @@ const std::vector<Example>& WorkedExamples() {
        {0x61, 0x62},
        true},
       {"HuffmanTwoNodes",
-       {0x04, 0, 0, 0, 0x06, 0, 0x01, 0x01, 0x62, 0, 0x63, 0, 0x02, 0x01, 0x61, 0, 0x01, 0x01,
-        0, 0, 0, 0x58},
+       {0x04, 0,    0,    0,    0x06, 0,    0x01, 0x01, 0x62, 0, 0x63,
+        0,    0x02, 0x01, 0x61, 0,    0x01, 0x01, 0,    0,    0, 0x58},
        {0x61, 0x62, 0x63, 0x61},
        true},
       {"RunLengthRunThenLiteral",
@@ -170,8 +174,8 @@ TEST(HuffmanDecode, DuplicateIdentifiersResolveToTheNearestEarlierTriple) {
 }
 
 TEST(RunLengthDecode, RunOfZeroWritesNothingAndDecodingGoesOn) {
-  const Bytes stream = Concat(Le32(2), PackBits({{(0u << 8) | 0x55, 19}, {0x100 | 0x41, 9},
-                                                 {0x100 | 0x42, 9}}));
+  const Bytes stream =
+      Concat(Le32(2), PackBits({{(0u << 8) | 0x55, 19}, {0x100 | 0x41, 9}, {0x100 | 0x42, 9}}));
   Bytes out(2);
   ASSERT_TRUE(RunLengthDecode(stream, out).Ok());
   EXPECT_EQ(out, (Bytes{0x41, 0x42}));
@@ -182,8 +186,7 @@ TEST(RunLengthDecode, RunsOf1023And1024) {
   const Bytes run1024 = screenserver::RunLengthEncode(Bytes(1024, 0x7A));
   // 1023 fits one 19-bit code; 1024 needs a second code for the last byte.
   EXPECT_EQ(run1023, Concat(Le32(1023), PackBits({{(1023u << 8) | 0x7A, 19}})));
-  EXPECT_EQ(run1024,
-            Concat(Le32(1024), PackBits({{(1023u << 8) | 0x7A, 19}, {0x100u | 0x7A, 9}})));
+  EXPECT_EQ(run1024, Concat(Le32(1024), PackBits({{(1023u << 8) | 0x7A, 19}, {0x100u | 0x7A, 9}})));
   for (const Bytes* stream : {&run1023, &run1024}) {
     Bytes out(StreamOutputLength(*stream).value());
     ASSERT_TRUE(RunLengthDecode(*stream, out).Ok());
@@ -218,7 +221,8 @@ struct Malformed {
 TEST(StreamDecoders, RefuseEveryMalformedStream) {
   const Bytes oneBit = PackBits({{0, 1}});
   std::vector<std::uint16_t> fullTable;
-  for (std::uint16_t i = 0; i < 256; ++i) fullTable.insert(fullTable.end(), {std::uint16_t(257 + i), 1, 2});
+  for (std::uint16_t i = 0; i < 256; ++i)
+    fullTable.insert(fullTable.end(), {std::uint16_t(257 + i), 1, 2});
   const std::vector<Malformed> cases{
       // With L = 0 the format's decoders never stop.
       {"HuffmanLengthZero", HuffmanStream(0, {257, 1, 2}, oneBit), 4, true,
@@ -240,14 +244,13 @@ TEST(StreamDecoders, RefuseEveryMalformedStream) {
       {"HuffmanCodesEndEarly", HuffmanStream(40, {257, 1, 2}, oneBit), 40, true,
        DecodeStatus::kTruncated},
       {"HuffmanNoCodeWords", HuffmanStream(1, {257, 1, 2}, {}), 4, true, DecodeStatus::kTruncated},
-      {"HuffmanOutputTooSmall", WorkedExamples()[1].stream, 3, true,
-       DecodeStatus::kOutputTooSmall},
+      {"HuffmanOutputTooSmall", WorkedExamples()[1].stream, 3, true, DecodeStatus::kOutputTooSmall},
       {"RunLengthOutputTooSmall", WorkedExamples()[2].stream, 4, false,
        DecodeStatus::kOutputTooSmall},
       {"RunPastTheEnd", Concat(Le32(3), PackBits({{(4u << 8) | 0x61, 19}})), 8, false,
        DecodeStatus::kRunPastEnd},
-      {"RunLengthCodesEndEarly", Concat(Le32(100), PackBits({{(4u << 8) | 0x61, 19}})), 100,
-       false, DecodeStatus::kTruncated},
+      {"RunLengthCodesEndEarly", Concat(Le32(100), PackBits({{(4u << 8) | 0x61, 19}})), 100, false,
+       DecodeStatus::kTruncated},
       {"RunLengthOnlyCountZeroRuns", Concat(Le32(1), Bytes(64, 0)), 1, false,
        DecodeStatus::kTruncated},
       {"RunLengthNoLength", {5, 0, 0}, 8, false, DecodeStatus::kTruncated},
@@ -255,7 +258,8 @@ TEST(StreamDecoders, RefuseEveryMalformedStream) {
   for (const Malformed& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes out(c.outputSize, 0xEE);
-    const DecodeResult r = c.huffman ? HuffmanDecode(c.stream, out) : RunLengthDecode(c.stream, out);
+    const DecodeResult r =
+        c.huffman ? HuffmanDecode(c.stream, out) : RunLengthDecode(c.stream, out);
     EXPECT_EQ(r.status, c.expected) << DecodeStatusText(r.status);
   }
 }
@@ -266,9 +270,8 @@ DecodeResult DecodeLikeTheViewer(CompressionMode mode, const screenserver::Encod
   Bytes buffer(std::max(cellBytes, block.data.size()));
   std::copy(block.data.begin(), block.data.end(), buffer.begin());
   out.assign(cellBytes, 0);
-  Bytes scratch(mode == CompressionMode::kRunLengthHuffman
-                    ? StreamOutputLength(block.data).value_or(0)
-                    : 0);
+  Bytes scratch(
+      mode == CompressionMode::kRunLengthHuffman ? StreamOutputLength(block.data).value_or(0) : 0);
   const BlockDecodeRequest request{mode, block.passes, std::uint32_t(cellBytes), block.data.size()};
   return DecodeBlock(request, buffer, out, scratch);
 }
@@ -280,8 +283,12 @@ Bytes RandomData(std::mt19937& random, int kind, std::size_t size) {
   std::uniform_int_distribution<int> runLength(1, 3000);
   for (std::size_t i = 0; i < size;) {
     switch (kind) {
-      case 0: data[i++] = std::uint8_t(byte(random)); break;
-      case 1: data[i++] = std::uint8_t(std::min(skewed(random), 255)); break;
+      case 0:
+        data[i++] = std::uint8_t(byte(random));
+        break;
+      case 1:
+        data[i++] = std::uint8_t(std::min(skewed(random), 255));
+        break;
       default: {
         const std::uint8_t v = std::uint8_t(byte(random) & 0x0F);
         for (int n = runLength(random); n > 0 && i < size; --n) data[i++] = v;
@@ -295,8 +302,8 @@ TEST(BlockDecoder, RandomRoundTripsThroughTheServerEncodersInEveryMode) {
   std::mt19937 random(20240607);
   for (const auto& info : kCompressionModes) {
     for (int kind = 0; kind < 3; ++kind) {
-      for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{1023},
-                               std::size_t{1024}, std::size_t{4099}, std::size_t{70000}}) {
+      for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{1023}, std::size_t{1024},
+                               std::size_t{4099}, std::size_t{70000}}) {
         SCOPED_TRACE(testing::Message() << info.name << " kind " << kind << " size " << size);
         const Bytes data = RandomData(random, kind, size);
         const auto block = screenserver::EncodeBlock(
@@ -316,7 +323,8 @@ TEST(BlockDecoder, MultiPassWithOnePassIsPlainHuffman) {
   screenserver::EncodedBlock block{screenserver::HuffmanEncode(data), 1};
   Bytes viaMultiPass;
   Bytes viaHuffman;
-  ASSERT_TRUE(DecodeLikeTheViewer(CompressionMode::kMultiPassHuffman, block, 16, viaMultiPass).Ok());
+  ASSERT_TRUE(
+      DecodeLikeTheViewer(CompressionMode::kMultiPassHuffman, block, 16, viaMultiPass).Ok());
   ASSERT_TRUE(DecodeLikeTheViewer(CompressionMode::kHuffman, block, 16, viaHuffman).Ok());
   EXPECT_EQ(viaMultiPass, viaHuffman);
 }
@@ -346,7 +354,8 @@ TEST(BlockDecoder, RefusesBrokenLimits) {
   }
   // Mode 11 whose intermediate pass does not fit the cell: the first pass yields a 300-byte
   // stream, which a 200-byte cell cannot hold.
-  screenserver::EncodedBlock twice{screenserver::HuffmanEncode(screenserver::HuffmanEncode(data)), 2};
+  screenserver::EncodedBlock twice{screenserver::HuffmanEncode(screenserver::HuffmanEncode(data)),
+                                   2};
   EXPECT_EQ(DecodeLikeTheViewer(CompressionMode::kMultiPassHuffman, twice, 20, out).status,
             DecodeStatus::kOutputTooSmall);
   // Mode 0 takes raw-size bytes; a block shorter than that is refused, not read past.
@@ -359,8 +368,8 @@ TEST(BlockDecoder, RefusesBrokenLimits) {
   const Bytes rl = screenserver::RunLengthEncode(data);
   Bytes wrapped = screenserver::HuffmanEncode(rl);
   Bytes scratch(rl.size() - 1);
-  EXPECT_EQ(DecodeBlock({CompressionMode::kRunLengthHuffman, 1, 300, wrapped.size()}, wrapped,
-                        cell, scratch)
+  EXPECT_EQ(DecodeBlock({CompressionMode::kRunLengthHuffman, 1, 300, wrapped.size()}, wrapped, cell,
+                        scratch)
                 .status,
             DecodeStatus::kOutputTooSmall);
   EXPECT_EQ(DecodeBlock({static_cast<CompressionMode>(7), 1, 300, 0}, block, cell, none).status,

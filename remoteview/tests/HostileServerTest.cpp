@@ -25,7 +25,9 @@ constexpr std::int32_t kWidth = 16;
 constexpr std::int32_t kHeight = 8;
 
 // The good picture: a 16 x 8 screen in one cell, mode 0, solid red.
-Bytes GoodCell() { return SolidCellBitmap(kWidth, kHeight, 0xFF0000, ColourDepth::k4Bits); }
+Bytes GoodCell() {
+  return SolidCellBitmap(kWidth, kHeight, 0xFF0000, ColourDepth::k4Bits);
+}
 
 struct Hostile {
   const char* name;
@@ -91,7 +93,9 @@ void RunHostile(const Hostile& h, std::chrono::milliseconds receiveTimeout) {
   EXPECT_TRUE(reachedBrokenReply);
 }
 
-void SendBlocks(FakePeer& peer, const Blocks& blocks) { peer.SendUpdate(blocks); }
+void SendBlocks(FakePeer& peer, const Blocks& blocks) {
+  peer.SendUpdate(blocks);
+}
 
 // Sends the count, then this header, and (if the viewer acknowledges) these bytes.
 std::function<void(FakePeer&)> OneBlock(std::string header, Bytes data, std::string count = "1") {
@@ -128,8 +132,8 @@ TEST(HostileServer, EveryBrokenLimitIsRefused) {
        "too many blocks"},
       {"HeaderWithFiveFields", CompressionMode::kNone, 1, 1, OneBlock("1;0;0;0;1184;", {}),
        "six fields"},
-      {"HeaderWithSevenFields", CompressionMode::kNone, 1, 1,
-       OneBlock("1;0;0;0;1184;1184;9;", {}), "six fields"},
+      {"HeaderWithSevenFields", CompressionMode::kNone, 1, 1, OneBlock("1;0;0;0;1184;1184;9;", {}),
+       "six fields"},
       {"HeaderFieldOutOfRange", CompressionMode::kNone, 1, 1,
        OneBlock("1;0;0;0;99999999999;5;", {}), "six fields"},
       {"CellNotInTheGrid", CompressionMode::kNone, 1, 1,
@@ -149,8 +153,8 @@ TEST(HostileServer, EveryBrokenLimitIsRefused) {
       {"RawSizeGrows", CompressionMode::kNone, 1, 1,
        OneBlock(Header(1, 0, 0, 0, raw + 4, cellSize + 4), Bytes(raw + 4)),
        "larger than its first block"},
-      {"NegativeLength", CompressionMode::kNone, 1, 1,
-       OneBlock(Header(1, 0, 0, 0, raw, -5), {}), "block longer"},
+      {"NegativeLength", CompressionMode::kNone, 1, 1, OneBlock(Header(1, 0, 0, 0, raw, -5), {}),
+       "block longer"},
       {"LengthBeyondAnyCell", CompressionMode::kNone, 1, 1,
        OneBlock(Header(1, 0, 0, 0, raw, 100000000), {}), "block longer"},
       {"OffsetPastTheCell", CompressionMode::kNone, 1, 1,
@@ -167,29 +171,30 @@ TEST(HostileServer, EveryBrokenLimitIsRefused) {
                 {4, 0, 0, 0, 3, 0, 1, 1, 0x61, 0, 0x2C, 1, 0, 0, 0, 0}),
        "missing node"},
       {"HuffmanLengthZero", CompressionMode::kHuffman, 1, 1,
-       OneBlock(Header(1, 0, 0, 0, raw, 16), {0, 0, 0, 0, 3, 0, 1, 1, 0x61, 0, 0x62, 0, 0, 0, 0, 0}),
+       OneBlock(Header(1, 0, 0, 0, raw, 16),
+                {0, 0, 0, 0, 3, 0, 1, 1, 0x61, 0, 0x62, 0, 0, 0, 0, 0}),
        "length 0"},
       {"ZeroPasses", CompressionMode::kMultiPassHuffman, 1, 1,
        OneBlock(Header(0, 0, 0, 0, raw, 16), Bytes(16)), "0 Huffman passes"},
       {"PassCountAbsurd", CompressionMode::kMultiPassHuffman, 1, 1,
        OneBlock(Header(2000000000, 0, 0, 0, raw, 16), Bytes(16)), "Huffman passes"},
       {"InnerStreamTooLong", CompressionMode::kRunLengthHuffman, 1, 1,
-       OneBlock(Header(1, 0, 0, 0, raw, 16), {0xFF, 0xFF, 0xFF, 0x7F, 3, 0, 1, 1, 1, 0, 2, 0, 0, 0, 0, 0}),
+       OneBlock(Header(1, 0, 0, 0, raw, 16),
+                {0xFF, 0xFF, 0xFF, 0x7F, 3, 0, 1, 1, 1, 0, 2, 0, 0, 0, 0, 0}),
        "inner stream"},
       {"RunPastTheEnd", CompressionMode::kRunLength, 1, 1,
        // A run of 100 bytes of 0x61 in a stream of 8.
-       OneBlock(Header(1, 0, 0, 0, raw, 8), {8, 0, 0, 0, 0x00, 0x20, 0x8C, 0x0C}),
-       "run longer"},
+       OneBlock(Header(1, 0, 0, 0, raw, 8), {8, 0, 0, 0, 0x00, 0x20, 0x8C, 0x0C}), "run longer"},
       // Differences to the good cell's header: colours used 0 -> 5, bit count 4 -> 24,
       // compression 0 -> 2, height 8 -> 9, header size 40 -> 40 + 0x7F00.
-      {"PartialColourTable", CompressionMode::kNone, 1, 1,
-       PatchedCell([](Bytes& b) { b[32] = 5; }), "colour table"},
-      {"TwentyFourBitCell", CompressionMode::kNone, 1, 1,
-       PatchedCell([](Bytes& b) { b[14] = 20; }), "colour depth"},
-      {"CompressedBitmap", CompressionMode::kNone, 1, 1,
-       PatchedCell([](Bytes& b) { b[16] = 2; }), "compressed"},
-      {"RowsPastTheCell", CompressionMode::kNone, 1, 1,
-       PatchedCell([](Bytes& b) { b[8] = 1; }), "beyond the end"},
+      {"PartialColourTable", CompressionMode::kNone, 1, 1, PatchedCell([](Bytes& b) { b[32] = 5; }),
+       "colour table"},
+      {"TwentyFourBitCell", CompressionMode::kNone, 1, 1, PatchedCell([](Bytes& b) { b[14] = 20; }),
+       "colour depth"},
+      {"CompressedBitmap", CompressionMode::kNone, 1, 1, PatchedCell([](Bytes& b) { b[16] = 2; }),
+       "compressed"},
+      {"RowsPastTheCell", CompressionMode::kNone, 1, 1, PatchedCell([](Bytes& b) { b[8] = 1; }),
+       "beyond the end"},
       {"HeaderSizeBeyondTheCell", CompressionMode::kNone, 1, 1,
        PatchedCell([](Bytes& b) { b[1] = 0x7F; }), "wrong size"},
       {"NoCountButClosed", CompressionMode::kNone, 1, 1, [](FakePeer& peer) { peer.Close(); },
@@ -262,8 +267,8 @@ TEST(ServerEdges, HeaderWithoutFieldsRepeatsThePreviousOne) {
     if (!peer.Handshake("16", "8")) return;
     const Bytes cell = GoodCell();
     const auto n = std::int64_t(cell.size());
-    peer.SendUpdate({{Header(1, 0, 0, 0, cell.size(), n), Bytes(cell.size(), 0)},
-                     {"same again", cell}});
+    peer.SendUpdate(
+        {{Header(1, 0, 0, 0, cell.size(), n), Bytes(cell.size(), 0)}, {"same again", cell}});
     peer.AwaitClose();
   });
   testing::MessageLog log;

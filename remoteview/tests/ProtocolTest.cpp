@@ -52,8 +52,8 @@ TEST(ViewerProtocol, ConnectionSequenceAndFirstFullUpdate) {
   ASSERT_EQ(viewer.Grid().Cells().size(), 32u);
   EXPECT_EQ(viewer.Grid().CellWidth(), 25);
   EXPECT_EQ(viewer.Grid().CellHeight(), 30);
-  EXPECT_EQ(CanvasPixels(viewer), ExpectedCanvas(PatternFrame(200, 120, 0), viewer.Grid(),
-                                                 ColourDepth::k4Bits));
+  EXPECT_EQ(CanvasPixels(viewer),
+            ExpectedCanvas(PatternFrame(200, 120, 0), viewer.Grid(), ColourDepth::k4Bits));
   viewer.Disconnect();
   EXPECT_FALSE(viewer.Connected());
   EXPECT_EQ(log.Count(), 0u) << log.All();
@@ -87,8 +87,7 @@ TEST_P(UpdatesInEveryMode, FullThenIncrementalUpdatesReproduceTheServedPicture) 
   for (int variant = 1; variant <= 3; ++variant) {
     served.ClearTranscript();
     served.Show(PatternFrame(163, 101, variant));
-    ASSERT_EQ(viewer.RefreshScreen(UpdateKind::kIncremental), UpdateOutcome::kUpdated)
-        << log.All();
+    ASSERT_EQ(viewer.RefreshScreen(UpdateKind::kIncremental), UpdateOutcome::kUpdated) << log.All();
     EXPECT_EQ(Differences(CanvasPixels(viewer),
                           ExpectedCanvas(PatternFrame(163, 101, variant), viewer.Grid(), depth)),
               0u)
@@ -106,26 +105,25 @@ TEST_P(UpdatesInEveryMode, FullThenIncrementalUpdatesReproduceTheServedPicture) 
   EXPECT_EQ(log.Count(), 0u) << log.All();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, UpdatesInEveryMode,
-    ::testing::Values(ModeCase{CompressionMode::kNone, 4, 1 << 20},
-                      ModeCase{CompressionMode::kHuffman, 4, 1 << 20},
-                      ModeCase{CompressionMode::kMultiPassHuffman, 4, 1 << 20},
-                      ModeCase{CompressionMode::kRunLength, 4, 1 << 20},
-                      ModeCase{CompressionMode::kRunLengthHuffman, 4, 1 << 20},
-                      ModeCase{CompressionMode::kNone, 8, 1 << 20},
-                      ModeCase{CompressionMode::kHuffman, 8, 1 << 20},
-                      ModeCase{CompressionMode::kMultiPassHuffman, 8, 1 << 20},
-                      ModeCase{CompressionMode::kRunLength, 8, 1 << 20},
-                      ModeCase{CompressionMode::kRunLengthHuffman, 8, 1 << 20},
-                      // Cells split into many blocks at increasing offsets.
-                      ModeCase{CompressionMode::kHuffman, 8, 1000},
-                      ModeCase{CompressionMode::kRunLengthHuffman, 4, 256}),
-    [](const auto& info) {
-      return "Mode" + std::to_string(ModeNumber(info.param.mode)) + "Bits" +
-             std::to_string(info.param.depth) + "Block" +
-             std::to_string(info.param.maxBlockBytes);
-    });
+INSTANTIATE_TEST_SUITE_P(Modes, UpdatesInEveryMode,
+                         ::testing::Values(ModeCase{CompressionMode::kNone, 4, 1 << 20},
+                                           ModeCase{CompressionMode::kHuffman, 4, 1 << 20},
+                                           ModeCase{CompressionMode::kMultiPassHuffman, 4, 1 << 20},
+                                           ModeCase{CompressionMode::kRunLength, 4, 1 << 20},
+                                           ModeCase{CompressionMode::kRunLengthHuffman, 4, 1 << 20},
+                                           ModeCase{CompressionMode::kNone, 8, 1 << 20},
+                                           ModeCase{CompressionMode::kHuffman, 8, 1 << 20},
+                                           ModeCase{CompressionMode::kMultiPassHuffman, 8, 1 << 20},
+                                           ModeCase{CompressionMode::kRunLength, 8, 1 << 20},
+                                           ModeCase{CompressionMode::kRunLengthHuffman, 8, 1 << 20},
+                                           // Cells split into many blocks at increasing offsets.
+                                           ModeCase{CompressionMode::kHuffman, 8, 1000},
+                                           ModeCase{CompressionMode::kRunLengthHuffman, 4, 256}),
+                         [](const auto& info) {
+                           return "Mode" + std::to_string(ModeNumber(info.param.mode)) + "Bits" +
+                                  std::to_string(info.param.depth) + "Block" +
+                                  std::to_string(info.param.maxBlockBytes);
+                         });
 
 TEST(ViewerProtocol, ReconfigurationFollowsTheSequences) {
   ServedScreen served(PatternFrame(160, 96, 2));
@@ -140,12 +138,18 @@ TEST(ViewerProtocol, ReconfigurationFollowsTheSequences) {
     ColourDepth depth;
   };
   const std::vector<Step> steps{
-      {"compression", [&] { return viewer.ChangeCompression(CompressionMode::kRunLength); },
-       {"WM_COMP;12;0;0;0;", "WM_GRID;8;4;0;0;", "REFRESH", "<full 32>"}, ColourDepth::k4Bits},
-      {"colour", [&] { return viewer.ChangeColourDepth(8); },
-       {"WM_CMOD;8;0;0;0;", "WM_GRID;8;4;0;0;", "REFRESH", "<full 32>"}, ColourDepth::k8Bits},
-      {"grid", [&] { return viewer.ChangeGrid(3, 2); },
-       {"WM_GRID;3;2;0;0;", "REFRESH", "<full 6>"}, ColourDepth::k8Bits},
+      {"compression",
+       [&] { return viewer.ChangeCompression(CompressionMode::kRunLength); },
+       {"WM_COMP;12;0;0;0;", "WM_GRID;8;4;0;0;", "REFRESH", "<full 32>"},
+       ColourDepth::k4Bits},
+      {"colour",
+       [&] { return viewer.ChangeColourDepth(8); },
+       {"WM_CMOD;8;0;0;0;", "WM_GRID;8;4;0;0;", "REFRESH", "<full 32>"},
+       ColourDepth::k8Bits},
+      {"grid",
+       [&] { return viewer.ChangeGrid(3, 2); },
+       {"WM_GRID;3;2;0;0;", "REFRESH", "<full 6>"},
+       ColourDepth::k8Bits},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
@@ -235,9 +239,9 @@ TEST(ViewerProtocol, ConnectFailuresAreReported) {
     const char* address;
     const char* message;
   };
-  for (const FailCase& c : {FailCase{"127.0.0.1", "Connect() failed: 111"},
-                            FailCase{"", "Connect() failed: 99"},
-                            FailCase{"localhost", "Connect() failed: 99"}}) {
+  for (const FailCase& c :
+       {FailCase{"127.0.0.1", "Connect() failed: 111"}, FailCase{"", "Connect() failed: 99"},
+        FailCase{"localhost", "Connect() failed: 99"}}) {
     SCOPED_TRACE(c.address);
     testing::MessageLog log;
     ViewerConnection viewer(testing::TestConnectionOptions(ntohs(local.sin_port)), log.Sink());

@@ -77,9 +77,9 @@ class Child {
   int output_ = -1;
 };
 
+// The programs of this build (their folder is compiled in).
 std::string Program(const char* name) {
-  const char* dir = std::getenv("TELVINOR_BINARY_DIR");
-  return std::string(dir != nullptr ? dir : ".") + "/bin/" + name;
+  return std::string(HARNVIK_PROGRAM_DIR "/") + name;
 }
 
 bool OnPath(const char* name) {
@@ -108,7 +108,8 @@ TEST(ScreenServerProgram, ServesAnXDisplay) {
   if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
   // Xvfb picks a free display number and writes it to descriptor 3; -noreset keeps what this
   // test draws when its drawing connection closes.
-  Child xvfb({"Xvfb", "-displayfd", "3", "-screen", "0", "200x120x24", "-nolisten", "tcp", "-br", "-noreset"},
+  Child xvfb({"Xvfb", "-displayfd", "3", "-screen", "0", "200x120x24", "-nolisten", "tcp", "-br",
+              "-noreset"},
              3);
   const std::string number = xvfb.Await(std::regex("([0-9]+)\n"));
   ASSERT_FALSE(number.empty());
@@ -145,7 +146,8 @@ TEST(ScreenServerProgram, ServesAnXDisplay) {
   ASSERT_TRUE(viewer) << log.All();
   EXPECT_EQ(viewer->RemoteWidth(), 200);
   EXPECT_EQ(viewer->RemoteHeight(), 120);
-  EXPECT_EQ(Canvas(*viewer), testing::ExpectedCanvas(expected, viewer->Grid(), ColourDepth::k4Bits));
+  EXPECT_EQ(Canvas(*viewer),
+            testing::ExpectedCanvas(expected, viewer->Grid(), ColourDepth::k4Bits));
   viewer->Disconnect();
 }
 
@@ -165,7 +167,8 @@ TEST(ScreenServerProgram, ServesAPictureAndTheBuiltInScene) {
     testing::MessageLog log;
     const auto viewer = ConnectTo(server, log, 3, 2);
     ASSERT_TRUE(viewer) << log.All();
-    EXPECT_EQ(Canvas(*viewer), testing::ExpectedCanvas(picture, viewer->Grid(), ColourDepth::k4Bits));
+    EXPECT_EQ(Canvas(*viewer),
+              testing::ExpectedCanvas(picture, viewer->Grid(), ColourDepth::k4Bits));
   }
   {
     Child server({Program("screenserver"), "--port", "0", "--size", "120x80"});

@@ -63,7 +63,9 @@ ServedScreen::ServedScreen(Frame frame, screenserver::SessionOptions options)
   if (!server_->Start(error)) throw std::runtime_error(error);
 }
 
-ServedScreen::~ServedScreen() { server_->Stop(); }
+ServedScreen::~ServedScreen() {
+  server_->Stop();
+}
 
 std::vector<std::string> ServedScreen::Requests() {
   std::vector<std::string> lines = server_->Transcript();
@@ -218,8 +220,8 @@ std::vector<std::uint8_t> SolidCellBitmap(std::int32_t width, std::int32_t heigh
   return bitmap;
 }
 
-std::string Header(std::int32_t passes, std::int32_t column, std::int32_t row,
-                   std::int32_t offset, std::uint64_t rawSize, std::int64_t length) {
+std::string Header(std::int32_t passes, std::int32_t column, std::int32_t row, std::int32_t offset,
+                   std::uint64_t rawSize, std::int64_t length) {
   char text[96];
   std::snprintf(text, sizeof text, "%d;%d;%d;%d;%llu;%lld;", passes, column, row, offset,
                 static_cast<unsigned long long>(rawSize), static_cast<long long>(length));

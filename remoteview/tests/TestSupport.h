@@ -67,9 +67,8 @@ struct MessageLog {
   }
 };
 
-ConnectionOptions TestConnectionOptions(std::uint16_t port,
-                                        std::chrono::milliseconds receiveTimeout =
-                                            std::chrono::milliseconds(3000));
+ConnectionOptions TestConnectionOptions(
+    std::uint16_t port, std::chrono::milliseconds receiveTimeout = std::chrono::milliseconds(3000));
 
 // One connection of a scripted server. Every wait is bounded so a test never hangs.
 class FakePeer {
@@ -114,7 +113,7 @@ class FakeServer {
 std::vector<std::uint8_t> SolidCellBitmap(std::int32_t width, std::int32_t height,
                                           std::uint32_t rgb, screenserver::ColourDepth depth);
 
-std::string Header(std::int32_t passes, std::int32_t column, std::int32_t row,
-                   std::int32_t offset, std::uint64_t rawSize, std::int64_t length);
+std::string Header(std::int32_t passes, std::int32_t column, std::int32_t row, std::int32_t offset,
+                   std::uint64_t rawSize, std::int64_t length);
 
 }  // namespace harnvik::testing

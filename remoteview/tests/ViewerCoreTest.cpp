@@ -19,8 +19,8 @@ namespace {
 
 TEST(TextNumber, ReadsTheLeadingDecimalNumber) {
   const std::vector<std::pair<const char*, std::int64_t>> cases{
-      {"1024", 1024}, {"  768", 768}, {"\t-5x", -5}, {"+7;", 7}, {"12abc", 12},
-      {"", 0},        {"abc", 0},     {"- 3", 0}};
+      {"1024", 1024}, {"  768", 768}, {"\t-5x", -5}, {"+7;", 7},
+      {"12abc", 12},  {"", 0},        {"abc", 0},    {"- 3", 0}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ReadLeadingNumber(text), value) << text;
   // Too many digits saturate instead of wrapping round to a small number.
   EXPECT_GT(ReadLeadingNumber("99999999999999999999999"), std::int64_t{1} << 59);
@@ -61,11 +61,16 @@ TEST(GridInput, TheDialogsRule) {
     std::optional<GridCounts> result;
   };
   const std::vector<Case> cases{
-      {"8", "4", GridCounts{8, 4}},   {"20", "20", GridCounts{20, 20}},
-      {"0", "3", GridCounts{0, 3}},   {"5", "0", GridCounts{5, 0}},
-      {"21", "1", std::nullopt},      {"1", "21", std::nullopt},
-      {"0", "0", std::nullopt},       {"", "4", std::nullopt},
-      {"4", "", std::nullopt},        {"0000000002", "1", GridCounts{0, 1}},  // 9 characters read
+      {"8", "4", GridCounts{8, 4}},
+      {"20", "20", GridCounts{20, 20}},
+      {"0", "3", GridCounts{0, 3}},
+      {"5", "0", GridCounts{5, 0}},
+      {"21", "1", std::nullopt},
+      {"1", "21", std::nullopt},
+      {"0", "0", std::nullopt},
+      {"", "4", std::nullopt},
+      {"4", "", std::nullopt},
+      {"0000000002", "1", GridCounts{0, 1}},  // 9 characters read
       {"1234567890", "1", std::nullopt},
   };
   for (const Case& c : cases) {
@@ -83,10 +88,9 @@ TEST(ViewerOptions, DefaultsAndOverrides) {
   EXPECT_EQ(defaults.options->settings.rows, 4);
   EXPECT_EQ(defaults.options->settings.colourDepth, 4);
 
-  const std::vector<std::string_view> all{"--control-port", "6000", "--server-port", "6001",
-                                          "--mode",         "13",   "--grid",        "0",
-                                          "3",              "--colors", "8",         "--grab",
-                                          "x.png",          "--quit-after", "1.5"};
+  const std::vector<std::string_view> all{
+      "--control-port", "6000", "--server-port", "6001",  "--mode",       "13", "--grid", "0", "3",
+      "--colors",       "8",    "--grab",        "x.png", "--quit-after", "1.5"};
   const OptionsResult set = ParseViewerOptions(all);
   ASSERT_TRUE(set.options) << set.error;
   EXPECT_EQ(set.options->controlPort, 6000);
@@ -99,9 +103,11 @@ TEST(ViewerOptions, DefaultsAndOverrides) {
   EXPECT_EQ(set.options->quitAfterSeconds, 1.5);
 
   const std::vector<std::vector<std::string_view>> wrong{
-      {"--mode", "7"},        {"--mode"},          {"--grid", "0", "0"}, {"--grid", "21", "1"},
-      {"--grid", "x", "1"},   {"--colors", "16"},  {"--server-port", "0"},
-      {"--control-port", "70000"}, {"--quit-after", "0"}, {"--what"}};
+      {"--mode", "7"},        {"--mode"},
+      {"--grid", "0", "0"},   {"--grid", "21", "1"},
+      {"--grid", "x", "1"},   {"--colors", "16"},
+      {"--server-port", "0"}, {"--control-port", "70000"},
+      {"--quit-after", "0"},  {"--what"}};
   for (const auto& arguments : wrong) {
     const OptionsResult r = ParseViewerOptions(arguments);
     EXPECT_FALSE(r.options);

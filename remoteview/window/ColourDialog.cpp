@@ -7,8 +7,7 @@
 
 namespace harnvik {
 
-ColourDialog::ColourDialog(std::uint16_t depth, QWidget* parent)
-    : QDialog(parent), depth_(depth) {
+ColourDialog::ColourDialog(std::uint16_t depth, QWidget* parent) : QDialog(parent), depth_(depth) {
   setObjectName("114");
   setWindowTitle(QString::fromUtf8("色彩选择"));
   SizeDialog(*this, 182, 102);

@@ -9,8 +9,12 @@ namespace {
 constexpr int kCharWidth = 6;
 constexpr int kCharHeight = 13;
 
-int Horizontal(int units) { return units * kCharWidth / 4; }
-int Vertical(int units) { return units * kCharHeight / 8; }
+int Horizontal(int units) {
+  return units * kCharWidth / 4;
+}
+int Vertical(int units) {
+  return units * kCharHeight / 8;
+}
 
 }  // namespace
 

@@ -45,8 +45,8 @@ GridDialog::GridDialog(const GridChoice& choice, QWidget* parent)
   };
   label("Horizontal Grids", {5, 5, 50, 8});
   columns_ = edit("1001", choice.columns, {60, 5, 40, 12});
-  showColumnLines_ = check("1003", "Show Horizontal Gridding", choice.showColumnLines,
-                           {105, 5, 95, 10});
+  showColumnLines_ =
+      check("1003", "Show Horizontal Gridding", choice.showColumnLines, {105, 5, 95, 10});
   label("Vertical Grids", {5, 20, 50, 8});
   rows_ = edit("1002", choice.rows, {60, 20, 40, 12});
   showRowLines_ = check("1004", "Show Vertical Gridding", choice.showRowLines, {105, 20, 87, 10});

@@ -21,8 +21,7 @@ namespace harnvik {
 // lines over it. Black until the first image.
 class ViewerWindow::Canvas : public QWidget {
  public:
-  Canvas(ViewerController& controller, QWidget* parent)
-      : QWidget(parent), controller_(controller) {
+  Canvas(ViewerController& controller, QWidget* parent) : QWidget(parent), controller_(controller) {
     setObjectName("canvas");
     // Every pixel is painted, so nothing is erased first (no flicker).
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -117,7 +116,9 @@ ViewerWindow::ViewerWindow(const ViewerOptions& options, QWidget* parent)
 
 ViewerWindow::~ViewerWindow() = default;
 
-QWidget* ViewerWindow::CanvasWidget() const { return canvas_; }
+QWidget* ViewerWindow::CanvasWidget() const {
+  return canvas_;
+}
 
 void ViewerWindow::Command(int id) {
   switch (static_cast<CommandId>(id)) {
@@ -150,7 +151,9 @@ void ViewerWindow::StartRefreshTimer(std::chrono::milliseconds period) {
   refreshTimer_.start(period);
 }
 
-void ViewerWindow::StopRefreshTimer() { refreshTimer_.stop(); }
+void ViewerWindow::StopRefreshTimer() {
+  refreshTimer_.stop();
+}
 
 void ViewerWindow::CommandsChanged() {
   for (CommandId id : {CommandId::kConnect, CommandId::kDisconnect, CommandId::kColour}) {
@@ -158,7 +161,9 @@ void ViewerWindow::CommandsChanged() {
   }
 }
 
-void ViewerWindow::Repaint() { canvas_->update(); }
+void ViewerWindow::Repaint() {
+  canvas_->update();
+}
 
 void ViewerWindow::ScrollBarsChanged() {
   const ScrollState& scroll = controller_.ScrollPosition();
@@ -176,12 +181,23 @@ void ViewerWindow::ScrollBarsChanged() {
 void ViewerWindow::ScrollAction(ScrollAxis axis, QScrollBar* bar, int action) {
   ScrollRequest request = ScrollRequest::kOther;
   switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: request = ScrollRequest::kLineBack; break;
-    case QAbstractSlider::SliderSingleStepAdd: request = ScrollRequest::kLineForward; break;
-    case QAbstractSlider::SliderPageStepSub: request = ScrollRequest::kPageBack; break;
-    case QAbstractSlider::SliderPageStepAdd: request = ScrollRequest::kPageForward; break;
-    case QAbstractSlider::SliderMove: request = ScrollRequest::kThumbTrack; break;
-    default: break;
+    case QAbstractSlider::SliderSingleStepSub:
+      request = ScrollRequest::kLineBack;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      request = ScrollRequest::kLineForward;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      request = ScrollRequest::kPageBack;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      request = ScrollRequest::kPageForward;
+      break;
+    case QAbstractSlider::SliderMove:
+      request = ScrollRequest::kThumbTrack;
+      break;
+    default:
+      break;
   }
   const int thumb = bar->sliderPosition();
   controller_.Scroll(axis, request, thumb);
@@ -215,6 +231,5 @@ void ViewerWindow::closeEvent(QCloseEvent* event) {
   controller_.Destroyed();
   event->accept();
 }
-
 
 }  // namespace harnvik

@@ -70,10 +70,9 @@ int main(int argc, char** argv) {
     return Usage("--host needs a dotted IPv4 address");
   }
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  const ssize_t sent =
-      fd < 0 ? -1
-             : sendto(fd, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&peer),
-                      sizeof peer);
+  const ssize_t sent = fd < 0 ? -1
+                              : sendto(fd, text.data(), text.size(), 0,
+                                       reinterpret_cast<sockaddr*>(&peer), sizeof peer);
   if (fd >= 0) close(fd);
   if (sent != static_cast<ssize_t>(text.size())) {
     std::fprintf(stderr, "harnvik-ctl: cannot send: %s\n", std::strerror(errno));

@@ -17,7 +17,8 @@ namespace screenserver {
 namespace {
 
 TEST(RequestParser, CutsGluedRequestsApart) {
-  std::string stream = "RESOLUTIONOKOKWM_GRID;8;4;0;0;WM_COMP;13;0;0;0;WM_CMOD;8;0;0;0;REFRESHDISCONNECT";
+  std::string stream =
+      "RESOLUTIONOKOKWM_GRID;8;4;0;0;WM_COMP;13;0;0;0;WM_CMOD;8;0;0;0;REFRESHDISCONNECT";
   std::vector<std::string> texts;
   std::vector<RequestKind> kinds;
   for (;;) {
@@ -42,13 +43,12 @@ TEST(RequestParser, PartialAndForeignInput) {
     const char* text;
     RequestScan scan;
   };
-  for (const Case& c : {Case{"", RequestScan::kNeedMore}, Case{"RESOL", RequestScan::kNeedMore},
-                        Case{"WM_GRID;8;4", RequestScan::kNeedMore},
-                        Case{"WM_GRID", RequestScan::kNeedMore},
-                        Case{"WM_GRID:8;4;0;0;", RequestScan::kNotProtocol},
-                        Case{"WM_GRID;x;4;0;0;", RequestScan::kNotProtocol},
-                        Case{"GET / HTTP/1.0", RequestScan::kNotProtocol},
-                        Case{"OKAY", RequestScan::kComplete}}) {
+  for (const Case& c :
+       {Case{"", RequestScan::kNeedMore}, Case{"RESOL", RequestScan::kNeedMore},
+        Case{"WM_GRID;8;4", RequestScan::kNeedMore}, Case{"WM_GRID", RequestScan::kNeedMore},
+        Case{"WM_GRID:8;4;0;0;", RequestScan::kNotProtocol},
+        Case{"WM_GRID;x;4;0;0;", RequestScan::kNotProtocol},
+        Case{"GET / HTTP/1.0", RequestScan::kNotProtocol}, Case{"OKAY", RequestScan::kComplete}}) {
     Request request;
     std::size_t consumed = 0;
     EXPECT_EQ(ParseRequest(c.text, request, consumed), c.scan) << c.text;
@@ -122,8 +122,8 @@ TEST_F(ImageFiles, LoadsPpmAndPng) {
 
 TEST_F(ImageFiles, RefusesWhatIsNotAPicture) {
   const std::string bad = Path("harnvik-bad.ppm");
-  for (const char* content : {"P6\n2 1\n255\n\xFF", "P6\n0 1\n255\n", "P6\n99999 99999\n255\n",
-                              "not a picture at all"}) {
+  for (const char* content :
+       {"P6\n2 1\n255\n\xFF", "P6\n0 1\n255\n", "P6\n99999 99999\n255\n", "not a picture at all"}) {
     std::ofstream(bad, std::ios::binary) << content;
     std::string error;
     EXPECT_FALSE(LoadImageFile(bad, error)) << content;
