@@ -54,8 +54,10 @@ void ScreenServer::AcceptLoop() {
     const int on = 1;
     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     std::lock_guard lock(mutex_);
+    ReapFinished();
     sockets_.push_back(client);
-    sessions_.emplace_back([this, client] {
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([this, client, finished] {
       ServerSession session(client, source_, options_.session, [this](const std::string& line) {
         std::lock_guard lock(mutex_);
         transcript_.push_back(line);
@@ -65,7 +67,20 @@ void ScreenServer::AcceptLoop() {
       shutdown(client, SHUT_RDWR);
       sockets_.erase(std::remove(sockets_.begin(), sockets_.end(), client), sockets_.end());
       close(client);
+      *finished = true;
     });
+    sessions_.push_back({std::move(thread), std::move(finished)});
+  }
+}
+
+void ScreenServer::ReapFinished() {
+  for (auto it = sessions_.begin(); it != sessions_.end();) {
+    if (*it->finished) {
+      it->thread.join();
+      it = sessions_.erase(it);
+    } else {
+      ++it;
+    }
   }
 }
 
@@ -73,13 +88,13 @@ void ScreenServer::Stop() {
   if (listener_ < 0) return;
   stopping_ = true;
   if (acceptor_.joinable()) acceptor_.join();
-  std::vector<std::thread> sessions;
+  std::vector<Session> sessions;
   {
     std::lock_guard lock(mutex_);
     for (int client : sockets_) shutdown(client, SHUT_RDWR);
     sessions.swap(sessions_);
   }
-  for (auto& session : sessions) session.join();
+  for (auto& session : sessions) session.thread.join();
   close(listener_);
   listener_ = -1;
 }

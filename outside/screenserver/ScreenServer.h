@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -48,8 +49,15 @@ class ScreenServer {
   std::uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread acceptor_;
+  struct Session {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
+  // Joins the threads of sessions that have ended (call with mutex_ held).
+  void ReapFinished();
+
   std::mutex mutex_;
-  std::vector<std::thread> sessions_;
+  std::vector<Session> sessions_;
   std::vector<int> sockets_;
   std::vector<std::string> transcript_;
 };
