@@ -1,7 +1,7 @@
 #pragma once
-// The settings dialogs keep their original layout, given in dialog units of an 8-point MS Sans
-// Serif font: a horizontal unit is a quarter of the font's average character width (6 pixels),
-// a vertical unit an eighth of its height (13 pixels).
+// The settings dialogs keep their original layout, given in dialog units: a horizontal unit is
+// a quarter of the dialog font's average character width, a vertical unit an eighth of its
+// height.
 
 class QWidget;
 
