@@ -31,6 +31,9 @@ void BfxPageWriter::EndPage(const PageCounts&) {
   entries_[pageCount_++] = {static_cast<uint32_t>(out_.position() - pageStart_),
                             static_cast<uint32_t>(pageStart_)};
   pageStart_ = out_.position();
+  // A finished page reaches the file at once: should a later page fail, the file holds every
+  // page before it.
+  out_.Flush();
 }
 
 bool BfxPageWriter::Finish(Resolution resolution) {

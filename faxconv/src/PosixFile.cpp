@@ -39,6 +39,12 @@ std::unique_ptr<PosixFile> PosixFile::Open(const std::string& path, OpenMode mod
     reason = "not a regular file";
     return nullptr;
   }
+  // A file that nobody may write to is read-only, whoever opens it (root included): a TIFF
+  // source opened for writing is refused, as the board's software refuses it.
+  if (mode == OpenMode::ReadWriteSharingReaders && (st.st_mode & 0222) == 0) {
+    reason = "the file is read-only";
+    return nullptr;
+  }
   const int lock = mode == OpenMode::Create ? LOCK_EX : LOCK_SH;
   if (::flock(fd, lock | LOCK_NB) != 0) {
     reason = errno == EWOULDBLOCK ? "the file is in use by another conversion" : std::strerror(errno);
