@@ -131,10 +131,11 @@ ConversionReport RecodeTiffToBfx(RandomAccessFile& source, TiffReader& tiff,
                   name + " is coded two-dimensionally (T4Options bit 0); only one-dimensional "
                          "Modified Huffman pages can be converted");
     }
-    if (page.photometric == tiff::kPhotometricBlackIsZero) {
-      // The board takes 0 as white; such a page would come out inverted.
+    if (page.photometric != tiff::kPhotometricWhiteIsZero &&
+        page.photometric != tiff::kPhotometricBlackIsZero) {
       return Fail(std::move(report), Status::ConversionFailed,
-                  name + " has black as zero (PhotometricInterpretation 1)");
+                  name + " is not a bilevel page (PhotometricInterpretation " +
+                      std::to_string(page.photometric) + ")");
     }
     if (page.imageWidth && *page.imageWidth != kLineWidth) {
       return Fail(std::move(report), Status::ConversionFailed,
@@ -151,6 +152,8 @@ ConversionReport RecodeTiffToBfx(RandomAccessFile& source, TiffReader& tiff,
     }
     if (resolutionFigure == 0) resolutionFigure = page.resolutionFigure;
 
+    recoder->SetPolarity(page.photometric == tiff::kPhotometricBlackIsZero ? Polarity::BlackIsZero
+                                                                          : Polarity::WhiteIsZero);
     for (uint32_t s = 0; s < page.stripCount(); ++s) {
       const auto strip = tiff.Strip(page, s, why);
       if (!strip) return Fail(std::move(report), Status::ConversionFailed, name + ": " + why);

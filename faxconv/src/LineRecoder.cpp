@@ -17,7 +17,14 @@ struct LineRecoder::BfxToTiffItems {
 struct LineRecoder::TiffToBfxItems {
   LineRecoder& r;
   Flow OnCodeWord(const T4Code& code) {
-    r.Line().AppendCode(code);
+    if (r.polarity_ == Polarity::BlackIsZero) {
+      LineBuffer& line = r.Line();
+      if (line.codeWords() == 0) line.AppendCode(kAllCodes[0]);  // white 0
+      const auto index = static_cast<std::size_t>(&code - kAllCodes.data());
+      line.AppendCode(kAllCodes[(index + kCodesPerColour) % kCodeCount]);
+    } else {
+      r.Line().AppendCode(code);
+    }
     r.eolsSinceCode_ = 0;
     return Flow::Continue;
   }
@@ -40,6 +47,7 @@ void LineRecoder::StartConversion(LeadingFill fill) {
   leadingFill_ = fill;
   lineOpen_ = false;
   eolsSinceCode_ = 0;
+  polarity_ = Polarity::WhiteIsZero;
 }
 
 void LineRecoder::StartPage() { recogniser_.ClearCode(); }

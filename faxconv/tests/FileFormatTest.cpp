@@ -330,8 +330,8 @@ std::vector<HostileCase> HostileTiffs() {
   }
   {
     TiffBuilder t;
-    t.Page({WhitePageStrip()}, {{262, 3, 1, 1}});
-    cases.push_back({"BlackIsZero", t.bytes(), Status::ConversionFailed});
+    t.Page({WhitePageStrip()}, {{262, 3, 1, 2}});
+    cases.push_back({"NotBilevel", t.bytes(), Status::ConversionFailed});
   }
   {
     TiffBuilder t;

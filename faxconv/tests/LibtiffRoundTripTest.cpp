@@ -78,6 +78,7 @@ struct TiffLayout {
   uint16_t fillOrder;
   bool fine;
   uint32_t rowsPerStrip;  // 0: one strip per page
+  uint16_t photometric = PHOTOMETRIC_MINISWHITE;
 };
 
 void WriteWithLibtiff(const std::string& path, const std::vector<Image>& pages, const TiffLayout& l) {
@@ -92,7 +93,7 @@ void WriteWithLibtiff(const std::string& path, const std::vector<Image>& pages, 
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
     TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, 0);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, l.photometric);
     TIFFSetField(tif, TIFFTAG_FILLORDER, l.fillOrder);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0);
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, l.fine ? 196.0 : 98.0);
@@ -101,6 +102,10 @@ void WriteWithLibtiff(const std::string& path, const std::vector<Image>& pages, 
     TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(p), static_cast<uint16_t>(pages.size()));
     for (uint32_t y = 0; y < rows; ++y) {
       Row row = pages[p][y];
+      // Black is zero: the same picture with every bit the other way round.
+      if (l.photometric == PHOTOMETRIC_MINISBLACK) {
+        for (auto& b : row) b = static_cast<uint8_t>(~b);
+      }
       ASSERT_EQ(TIFFWriteScanline(tif, row.data(), y, 0), 1);
     }
     ASSERT_TRUE(TIFFWriteDirectory(tif));
@@ -189,12 +194,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TiffLayout{true, FILLORDER_MSB2LSB, false, 0},
                       TiffLayout{true, FILLORDER_LSB2MSB, true, 0},
                       TiffLayout{false, FILLORDER_MSB2LSB, true, 16},
-                      TiffLayout{true, FILLORDER_LSB2MSB, false, 7}),
+                      TiffLayout{true, FILLORDER_LSB2MSB, false, 7},
+                      TiffLayout{false, FILLORDER_MSB2LSB, true, 16, PHOTOMETRIC_MINISBLACK}),
     [](const auto& info) {
       const TiffLayout& l = info.param;
       return std::string(l.bigEndian ? "MM" : "II") + (l.fillOrder == 1 ? "Msb" : "Lsb") +
              (l.fine ? "Fine" : "Standard") +
-             (l.rowsPerStrip ? "Strips" + std::to_string(l.rowsPerStrip) : "OneStrip");
+             (l.rowsPerStrip ? "Strips" + std::to_string(l.rowsPerStrip) : "OneStrip") +
+             (l.photometric == PHOTOMETRIC_MINISBLACK ? "BlackIsZero" : "");
     });
 
 TEST_F(LibtiffRoundTrip, EveryRunLengthOfBothColoursSurvives) {

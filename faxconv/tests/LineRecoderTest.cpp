@@ -62,10 +62,12 @@ Capture BfxToTiff(const std::vector<Bytes>& pages, LeadingFill fill = LeadingFil
 
 // TIFF to BFX: one page of one or more strips, fed in blocks of `block` bytes.
 Capture TiffToBfx(const std::vector<Bytes>& strips, std::size_t block = 4096,
-                  BitOrder order = BitOrder::LsbFirst) {
+                  Polarity polarity = Polarity::WhiteIsZero) {
+  const BitOrder order = BitOrder::LsbFirst;
   Capture sink;
   LineRecoder r(Direction::TiffToBfx, sink);
   r.StartConversion();
+  r.SetPolarity(polarity);
   for (const Bytes& strip : strips) {
     r.StartStrip();
     for (std::size_t at = 0; at < strip.size(); at += block) {
@@ -252,6 +254,17 @@ TEST(BothDirections, ALineLongerThanTheLineBufferIsReplacedNotOverrun) {
   const Capture bfx = TiffToBfx({strip});
   ASSERT_EQ(bfx.pages.size(), 1u);
   EXPECT_THAT(bfx.pages[0].lines, ElementsAre(kAlignedEol, BfxWhiteLine(), BfxWhiteLine(), BfxWhiteLine()));
+}
+
+TEST(TiffToBfx, ABlackIsZeroPageIsInvertedRunForRun) {
+  // Runs 100 (zeros, black here), 1600, 28 become white 0, black 100, white 1600, black 28.
+  const Bytes inverted = StreamBuilder().Eol().Runs({100, 1600, 28}).Eol().Eol().Bytes();
+  const Bytes plain = StreamBuilder().Eol().Runs({0, 100, 1600, 28}).Eol().Eol().Bytes();
+  const Capture got = TiffToBfx({inverted}, 4096, Polarity::BlackIsZero);
+  const Capture expected = TiffToBfx({plain});
+  ASSERT_EQ(got.pages.size(), 1u);
+  EXPECT_EQ(got.pages[0].lines, expected.pages[0].lines);
+  EXPECT_EQ(got.pages[0].counts.replaced, 0u);
 }
 
 TEST(BfxToTiff, ThePageAfterAPageEndOpensWithItsOwnEmptyLine) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -39,8 +40,10 @@ class LineBuffer {
     codeWords_ = 0;
   }
 
-  // Appends a code word of kAllCodes, its first transmitted bit first.
+  // Appends a code word, its first transmitted bit first. `code` must be an element of
+  // kAllCodes (as the recogniser hands them out), not a copy or an entry of the colour tables.
   void AppendCode(const T4Code& code) {
+    assert(&code >= kAllCodes.data() && &code < kAllCodes.data() + kCodeCount);
     if (BitCount() + code.length > (kCapacity - kClosingRoom) * 8) {
       overflowed_ = true;
       return;

@@ -25,6 +25,10 @@ enum class Direction : uint8_t { BfxToTiff, TiffToBfx };
 // Whether a BFX document opens with a run of 0xFF fill bytes (see `LineRecoder::StartConversion`).
 enum class LeadingFill : uint8_t { Absent, Present };
 
+// Which pixel value a TIFF page codes as "white" runs. The board takes 0 as white; a page whose
+// PhotometricInterpretation is 1 (black is zero) has every run in the other colour.
+enum class Polarity : uint8_t { WhiteIsZero, BlackIsZero };
+
 // What happened to the lines of one page.
 struct PageCounts {
   uint32_t rows = 0;      // lines handed to the page, replacements included
@@ -61,6 +65,12 @@ class LineRecoder {
   // dropped and the EOL run starts again. A line whose code words run on from the previous
   // strip stays open, so the next EOL closes it like any other line.
   void StartStrip();
+
+  // TIFF to BFX, before each page. A black-is-zero page is inverted as it is re-framed: each
+  // code word is replaced by the code of the same run in the other colour (both colours code
+  // the same run lengths, terminating and make-up alike), and each line gains a white run of 0
+  // in front, since a T.4 line always begins with white. No pixel is decoded.
+  void SetPolarity(Polarity polarity) { polarity_ = polarity; }
 
   // Feeds a block of the stream. Stop means the page ended inside it and the rest of the block
   // was not looked at.
@@ -111,6 +121,7 @@ class LineRecoder {
   // TIFF to BFX.
   bool lineOpen_ = false;
   int eolsSinceCode_ = 0;
+  Polarity polarity_ = Polarity::WhiteIsZero;
 };
 
 }  // namespace faxconv
