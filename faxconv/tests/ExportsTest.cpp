@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -15,10 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace faxconv::testing;
 
-std::string LibraryPath() {
-  const char* binary = std::getenv("TELVINOR_BINARY_DIR");
-  return std::string(binary ? binary : ".") + "/lib/libTavorin.so";
-}
+// The build puts the library's path here (build/lib/libTavorin.so).
+std::string LibraryPath() { return TAVORIN_LIBRARY; }
 
 TEST(TavorinLibrary, ExportsExactlyTheTwoConversions) {
   const std::string command = "nm -D --defined-only '" + LibraryPath() + "'";
