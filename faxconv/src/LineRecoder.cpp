@@ -4,8 +4,13 @@ namespace faxconv {
 
 // The recogniser calls these for every item; they forward to the direction's rules.
 struct LineRecoder::BfxToTiffItems {
+  static constexpr bool kTakesBatches = true;
   LineRecoder& r;
-  Flow OnCodeWord(const T4Code& code) {
+  void OnCodeWords(uint32_t bits, unsigned length, unsigned count) {
+    r.Line().AppendCodeBits(bits, length, count);
+    r.lastWasEol_ = false;
+  }
+  Flow OnCodeWord(uint8_t code) {
     r.Line().AppendCode(code);
     r.lastWasEol_ = false;
     return Flow::Continue;
@@ -14,14 +19,20 @@ struct LineRecoder::BfxToTiffItems {
   Flow OnZeroRun() { return Flow::Continue; }
 };
 
+template <Polarity P>
 struct LineRecoder::TiffToBfxItems {
+  // Inverting needs each code word by itself.
+  static constexpr bool kTakesBatches = P == Polarity::WhiteIsZero;
   LineRecoder& r;
-  Flow OnCodeWord(const T4Code& code) {
-    if (r.polarity_ == Polarity::BlackIsZero) {
+  void OnCodeWords(uint32_t bits, unsigned length, unsigned count) {
+    r.Line().AppendCodeBits(bits, length, count);
+    r.eolsSinceCode_ = 0;
+  }
+  Flow OnCodeWord(uint8_t code) {
+    if constexpr (P == Polarity::BlackIsZero) {
       LineBuffer& line = r.Line();
-      if (line.codeWords() == 0) line.AppendCode(kAllCodes[0]);  // white 0
-      const auto index = static_cast<std::size_t>(&code - kAllCodes.data());
-      line.AppendCode(kAllCodes[(index + kCodesPerColour) % kCodeCount]);
+      if (line.codeWords() == 0) line.AppendCode(0);  // white 0
+      line.AppendCode(static_cast<uint8_t>((code + kCodesPerColour) % kCodeCount));
     } else {
       r.Line().AppendCode(code);
     }
@@ -68,7 +79,11 @@ Flow LineRecoder::Feed(std::span<const uint8_t> block, BitOrder order) {
     BfxToTiffItems items{*this};
     return recogniser_.Feed(block, order, items);
   }
-  TiffToBfxItems items{*this};
+  if (polarity_ == Polarity::BlackIsZero) {
+    TiffToBfxItems<Polarity::BlackIsZero> items{*this};
+    return recogniser_.Feed(block, order, items);
+  }
+  TiffToBfxItems<Polarity::WhiteIsZero> items{*this};
   return recogniser_.Feed(block, order, items);
 }
 

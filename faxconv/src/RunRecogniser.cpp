@@ -69,6 +69,7 @@ RecogniserTables Build() {
 
   const std::size_t n = t.states.size();
   t.entries.resize(n * 16);
+  std::vector<uint64_t> nibbleBatches(n * 16);
   t.rootOfState.resize(n);
   t.colourOfState.resize(n);
   for (std::size_t s = 0; s < n; ++s) {
@@ -78,6 +79,8 @@ RecogniserTables Build() {
       ReferenceRecogniser r = Represent(t.states[s]);
       uint64_t entry = 0;
       unsigned items = 0;
+      bool marks = false;
+      uint32_t batchBits = 0, batchLength = 0, batchRun = 0, batchCount = 0;
       for (unsigned k = 0; k < 4; ++k) {
         const bool zerosBefore = Reduce(r).lost && Reduce(r).zeros >= kZeroCap;
         const RecognisedBit got = r.Feed((nibble >> k) & 1u);
@@ -85,17 +88,27 @@ RecogniserTables Build() {
         switch (got.event) {
           case BitEvent::None:
             continue;
-          case BitEvent::CodeWord:
+          case BitEvent::CodeWord: {
             item = got.codeIndex;
+            const T4Code& c = kAllCodes[item];
+            uint32_t lsbFirst = 0;
+            for (uint8_t b = 0; b < c.length; ++b) lsbFirst |= ((c.bits >> b) & 1u) << (c.length - 1 - b);
+            batchBits |= lsbFirst << batchLength;
+            batchLength += c.length;
+            batchRun += c.run;
+            ++batchCount;
             break;
+          }
           case BitEvent::Eol:
             item = RecogniserTables::kEolItem;
+            marks = true;
             break;
           case BitEvent::ZeroRun:
             // Reported once, when the run reaches twelve: nothing that acts on it can change
             // while further 0 bits arrive.
             if (zerosBefore) continue;
             item = RecogniserTables::kZeroRunItem;
+            marks = true;
             break;
         }
         entry |= static_cast<uint64_t>(item) << (24 + 8 * items);
@@ -107,6 +120,42 @@ RecogniserTables Build() {
       entry |= found->second;
       entry |= static_cast<uint64_t>(items) << 16;
       t.entries[s * 16 + nibble] = entry;
+      nibbleBatches[s * 16 + nibble] =
+          marks ? RecogniserTables::kBatchHasMarks
+                : found->second | uint64_t{batchBits} << RecogniserTables::kBatchBitsShift |
+                      uint64_t{batchLength} << RecogniserTables::kBatchLengthShift |
+                      uint64_t{batchRun} << RecogniserTables::kBatchRunShift |
+                      uint64_t{batchCount} << RecogniserTables::kBatchCountShift;
+    }
+  }
+  // A byte's batch is its two nibbles' batches one after the other.
+  t.batches.resize(n * 256);
+  auto field = [](uint64_t e, unsigned shift, uint64_t mask) { return (e >> shift) & mask; };
+  for (std::size_t s = 0; s < n; ++s) {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      const uint64_t lo = nibbleBatches[s * 16 + (byte & 0x0F)];
+      if (lo & RecogniserTables::kBatchHasMarks) {
+        t.batches[s * 256 + byte] = RecogniserTables::kBatchHasMarks;
+        continue;
+      }
+      const uint64_t hi = nibbleBatches[(lo & 0xFFFF) * 16 + (byte >> 4)];
+      if (hi & RecogniserTables::kBatchHasMarks) {
+        t.batches[s * 256 + byte] = RecogniserTables::kBatchHasMarks;
+        continue;
+      }
+      using T = RecogniserTables;
+      const uint64_t loLength = field(lo, T::kBatchLengthShift, 0x1F);
+      const uint64_t bits = field(lo, T::kBatchBitsShift, 0xFFFFF) |
+                            field(hi, T::kBatchBitsShift, 0xFFFFF) << loLength;
+      const uint64_t length = loLength + field(hi, T::kBatchLengthShift, 0x1F);
+      const uint64_t run = field(lo, T::kBatchRunShift, 0x3FFF) + field(hi, T::kBatchRunShift, 0x3FFF);
+      const uint64_t count = field(lo, T::kBatchCountShift, 0xF) + field(hi, T::kBatchCountShift, 0xF);
+      if (length > 20 || run >= (1u << 14) || count > 15) {
+        throw std::logic_error("a byte's code words do not fit their batch fields");
+      }
+      t.batches[s * 256 + byte] = (hi & 0xFFFF) | bits << T::kBatchBitsShift |
+                                  length << T::kBatchLengthShift | run << T::kBatchRunShift |
+                                  count << T::kBatchCountShift;
     }
   }
   for (unsigned b = 0; b < 256; ++b) {

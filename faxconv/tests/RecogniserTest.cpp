@@ -84,9 +84,10 @@ struct Item {
 };
 
 struct Collect {
+  static constexpr bool kTakesBatches = false;
   std::vector<Item> items;
-  Flow OnCodeWord(const T4Code& c) {
-    items.push_back({0, static_cast<int>(&c - kAllCodes.data()), 0});
+  Flow OnCodeWord(uint8_t code) {
+    items.push_back({0, code, 0});
     return Flow::Continue;
   }
   Flow OnEol(uint32_t width) {
@@ -127,6 +128,54 @@ TEST(RunRecogniser, FindsTheSameItemsAsThePerBitSearch) {
       ASSERT_EQ(fast.Feed(bytes, order, got), Flow::Continue);
       ASSERT_EQ(got.items, ReferenceItems(bytes, order)) << "trial " << trial;
     }
+  }
+}
+
+// What a consumer of batches sees, flattened: code word bits (0, 1), EOLs (2 and the width),
+// zero runs (3).
+struct Transcript {
+  static constexpr bool kTakesBatches = true;
+  std::vector<uint32_t> out;
+  unsigned codes = 0;
+  void OnCodeWords(uint32_t bits, unsigned length, unsigned count) {
+    for (unsigned k = 0; k < length; ++k) out.push_back((bits >> k) & 1);
+    codes += count;
+  }
+  Flow OnCodeWord(uint8_t code) {
+    const T4Code& c = kAllCodes[code];
+    for (int k = c.length - 1; k >= 0; --k) out.push_back((c.bits >> k) & 1);
+    ++codes;
+    return Flow::Continue;
+  }
+  Flow OnEol(uint32_t width) {
+    out.push_back(2);
+    out.push_back(width);
+    return Flow::Continue;
+  }
+  Flow OnZeroRun() {
+    out.push_back(3);
+    return Flow::Continue;
+  }
+};
+
+TEST(RunRecogniser, BatchesOfCodeWordsHoldTheSameBitsAsTheItems) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 200; ++trial) {
+    const std::vector<uint8_t> bytes = RandomStream(rng, 40);
+    RunRecogniser batched, single;
+    Transcript a;
+    Transcript b;
+    ASSERT_EQ(batched.Feed(bytes, BitOrder::LsbFirst, a), Flow::Continue);
+    Collect items;
+    ASSERT_EQ(single.Feed(bytes, BitOrder::LsbFirst, items), Flow::Continue);
+    for (const Item& item : items.items) {
+      if (item.kind == 0) (void)b.OnCodeWord(static_cast<uint8_t>(item.code));
+      if (item.kind == 1) (void)b.OnEol(item.width);
+      if (item.kind == 2) (void)b.OnZeroRun();
+    }
+    ASSERT_EQ(a.out, b.out) << "trial " << trial;
+    ASSERT_EQ(a.codes, b.codes);
+    ASSERT_EQ(batched.width(), single.width());
   }
 }
 

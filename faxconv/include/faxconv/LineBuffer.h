@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -40,16 +39,25 @@ class LineBuffer {
     codeWords_ = 0;
   }
 
-  // Appends a code word, its first transmitted bit first. `code` must be an element of
-  // kAllCodes (as the recogniser hands them out), not a copy or an entry of the colour tables.
-  void AppendCode(const T4Code& code) {
-    assert(&code >= kAllCodes.data() && &code < kAllCodes.data() + kCodeCount);
-    if (BitCount() + code.length > (kCapacity - kClosingRoom) * 8) {
+  // Appends code word kAllCodes[code], its first transmitted bit first.
+  void AppendCode(uint8_t code) {
+    const uint8_t length = kAllCodes[code].length;
+    if (BitCount() + length > (kCapacity - kClosingRoom) * 8) {
       overflowed_ = true;
       return;
     }
-    AppendLsbFirst(kLsbFirstBits[static_cast<std::size_t>(&code - kAllCodes.data())], code.length);
+    AppendLsbFirst(kLsbFirstBits[code], length);
     ++codeWords_;
+  }
+
+  // Appends `count` whole code words given together: `length` bits, the first in bit 0.
+  void AppendCodeBits(uint32_t bits, unsigned length, unsigned count) {
+    if (BitCount() + length > (kCapacity - kClosingRoom) * 8) {
+      overflowed_ = true;
+      return;
+    }
+    AppendLsbFirst(bits, length);
+    codeWords_ += count;
   }
 
   // Appends `count` 0 bits of fill, bounded like code words.
@@ -68,14 +76,16 @@ class LineBuffer {
   // Closes the line with fill and an EOL that ends exactly on a byte boundary: (4 - r) mod 8
   // zero bits where r bits are already in the last byte, then the 12 EOL bits (T.4 4.1.3 fill).
   void CloseWithAlignedEol() {
-    const unsigned r = pendingBits_;
+    const unsigned r = pendingBits_ % 8;
     AppendLsbFirst(0, (4 + 8 - r) % 8);
     AppendLsbFirst(1u << (kEolLength - 1), kEolLength);  // eleven 0 bits then the 1
+    Settle();
   }
 
   // 0 bits up to the next byte boundary.
   void AlignToByte() {
-    if (pendingBits_ != 0) AppendLsbFirst(0, 8 - pendingBits_);
+    if (pendingBits_ % 8 != 0) AppendLsbFirst(0, 8 - pendingBits_ % 8);
+    Settle();
   }
 
   // 0x00 bytes until the line holds `bytes` bytes (after AlignToByte).
@@ -89,16 +99,26 @@ class LineBuffer {
     bytes_[size_++] = 0x80;
   }
 
-  // The finished line; only whole bytes (close or align it first).
+  // The finished line (close or align it first).
   [[nodiscard]] std::span<const uint8_t> Bytes() const { return {bytes_.data(), size_}; }
   [[nodiscard]] std::size_t BitCount() const { return size_ * 8 + pendingBits_; }
   [[nodiscard]] bool overflowed() const { return overflowed_; }
   [[nodiscard]] uint32_t codeWords() const { return codeWords_; }
 
  private:
+  // Bits gather in a 64-bit word and go to the bytes four at a time.
   void AppendLsbFirst(uint32_t bits, unsigned count) {
-    pending_ |= bits << pendingBits_;
+    pending_ |= static_cast<uint64_t>(bits) << pendingBits_;
     pendingBits_ += count;
+    if (pendingBits_ >= 32) {
+      for (int k = 0; k < 4; ++k) bytes_[size_ + k] = static_cast<uint8_t>(pending_ >> (8 * k));
+      size_ += 4;
+      pending_ >>= 32;
+      pendingBits_ -= 32;
+    }
+  }
+  // Moves every whole pending byte into the line.
+  void Settle() {
     while (pendingBits_ >= 8) {
       bytes_[size_++] = static_cast<uint8_t>(pending_);
       pending_ >>= 8;
@@ -108,8 +128,8 @@ class LineBuffer {
 
   std::array<uint8_t, kCapacity> bytes_{};
   std::size_t size_ = 0;
-  uint32_t pending_ = 0;      // bits not yet forming a whole byte, the first in bit 0
-  unsigned pendingBits_ = 0;  // 0 ... 7 between calls
+  uint64_t pending_ = 0;      // bits not yet in bytes_, the first in bit 0
+  unsigned pendingBits_ = 0;  // below 32 between calls
   bool overflowed_ = false;
   uint32_t codeWords_ = 0;
 };

@@ -88,8 +88,10 @@ class LineRecoder {
 
  private:
   struct BfxToTiffItems;
+  template <Polarity P>
   struct TiffToBfxItems;
   friend struct BfxToTiffItems;
+  template <Polarity P>
   friend struct TiffToBfxItems;
 
   LineBuffer& Line() { return lines_[current_]; }

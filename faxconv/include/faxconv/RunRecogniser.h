@@ -36,6 +36,19 @@ struct RecogniserTables {
   // Entry for (state, nibble) at state * 16 + nibble, nibble bit 0 being the first bit:
   // bits 0-15 the next state, 16-23 the number of items, 24 + 8k the k-th item.
   std::vector<uint64_t> entries;
+
+  // For consumers that take whole code words in batches, one entry per (state, byte) at
+  // state * 256 + byte: when the byte holds no EOL and no zero run, the code words it completes,
+  // concatenated (at most 20 bits: a pending 12-bit prefix and the byte's 8).
+  //   bits 0-15 next state, 16-35 the code words' bits (first bit in bit 16), 36-40 their
+  //   length, 41-54 the sum of their runs, 55-58 how many, 59 set when the byte holds an EOL or
+  //   a zero run (then the byte goes through `entries` a nibble at a time).
+  std::vector<uint64_t> batches;
+  static constexpr unsigned kBatchBitsShift = 16;
+  static constexpr unsigned kBatchLengthShift = 36;
+  static constexpr unsigned kBatchRunShift = 41;
+  static constexpr unsigned kBatchCountShift = 55;
+  static constexpr uint64_t kBatchHasMarks = uint64_t{1} << 59;
   std::vector<uint16_t> rootOfState;  // the state after the code register is cleared
   std::vector<Colour> colourOfState;
   uint16_t whiteRoot = 0;
@@ -60,9 +73,12 @@ class RunRecogniser {
   RunRecogniser() : tables_(&RecogniserTables::Get()), state_(tables_->whiteRoot) {}
 
   // Feeds `bytes` in the given bit order. For every item found, in stream order, calls one of
-  //   Flow sink.OnCodeWord(const T4Code&)   a code word of the current colour
+  //   Flow sink.OnCodeWord(uint8_t code)    a code word of the current colour (kAllCodes[code])
   //   Flow sink.OnEol(uint32_t width)       an EOL, with the width of the line it ends
   //   Flow sink.OnZeroRun()                 twelve 0 bits in a row since the last item
+  // A sink whose `kTakesBatches` is true gets runs of code words between marks as
+  //   void sink.OnCodeWords(uint32_t bits, unsigned length, unsigned count)
+  // instead: `count` whole code words, `length` bits in all, the first bit in bit 0.
   // A Stop ends the feed at once: it is always a page end, after which recognition starts
   // again in white with an empty line.
   template <class Sink>
@@ -85,49 +101,63 @@ class RunRecogniser {
   // Widths beyond any real line are held here instead of growing without bound.
   static constexpr uint32_t kWidthCap = 0xFFFFFF;
 
-  template <class Sink>
-  [[nodiscard]] Flow Step(unsigned nibble, Sink& sink);
-
   const RecogniserTables* tables_;
   uint16_t state_;
   uint32_t width_ = 0;
 };
 
 template <class Sink>
-inline Flow RunRecogniser::Step(unsigned nibble, Sink& sink) {
-  const uint64_t entry = tables_->entries[(static_cast<std::size_t>(state_) << 4) | nibble];
-  state_ = static_cast<uint16_t>(entry);
-  const unsigned items = static_cast<unsigned>(entry >> 16) & 0xFF;
-  for (unsigned k = 0; k < items; ++k) {
-    const auto item = static_cast<uint8_t>(entry >> (24 + 8 * k));
-    Flow flow;
-    if (item < kCodeCount) {
-      const T4Code& code = kAllCodes[item];
-      width_ = std::min(width_ + code.run, kWidthCap);
-      flow = sink.OnCodeWord(code);
-    } else if (item == RecogniserTables::kEolItem) {
-      const uint32_t width = width_;
-      width_ = 0;
-      flow = sink.OnEol(width);
-    } else {
-      flow = sink.OnZeroRun();
-    }
-    if (flow == Flow::Stop) {
-      Reset();
-      return Flow::Stop;
-    }
-  }
-  return Flow::Continue;
-}
-
-template <class Sink>
 inline Flow RunRecogniser::Feed(std::span<const uint8_t> bytes, BitOrder order, Sink& sink) {
-  const auto& reversed = tables_->reversed;
+  // The state and width live in locals for the loop: the sink writes line bytes, which the
+  // compiler must otherwise assume could change them.
+  const uint64_t* const entries = tables_->entries.data();
+  [[maybe_unused]] const uint64_t* const batches = tables_->batches.data();
+  const uint8_t* const reversed = tables_->reversed.data();
+  unsigned state = state_;
+  uint32_t width = width_;
   for (uint8_t raw : bytes) {
-    const uint8_t byte = order == BitOrder::MsbFirst ? reversed[raw] : raw;
-    if (Step(byte & 0x0Fu, sink) == Flow::Stop) return Flow::Stop;
-    if (Step(byte >> 4, sink) == Flow::Stop) return Flow::Stop;
+    unsigned byte = order == BitOrder::MsbFirst ? reversed[raw] : raw;
+    if constexpr (Sink::kTakesBatches) {
+      const uint64_t batch = batches[(state << 8) | byte];
+      if ((batch & RecogniserTables::kBatchHasMarks) == 0) {
+        state = static_cast<uint16_t>(batch);
+        const auto count = static_cast<unsigned>(batch >> RecogniserTables::kBatchCountShift) & 0xF;
+        if (count != 0) {
+          width = std::min(
+              width + (static_cast<uint32_t>(batch >> RecogniserTables::kBatchRunShift) & 0x3FFF),
+              kWidthCap);
+          sink.OnCodeWords(static_cast<uint32_t>(batch >> RecogniserTables::kBatchBitsShift) & 0xFFFFF,
+                           static_cast<unsigned>(batch >> RecogniserTables::kBatchLengthShift) & 0x1F,
+                           count);
+        }
+        continue;
+      }
+    }
+    for (int half = 0; half < 2; ++half, byte >>= 4) {
+      const uint64_t entry = entries[(state << 4) | (byte & 0x0Fu)];
+      state = static_cast<uint16_t>(entry);
+      unsigned items = static_cast<unsigned>(entry >> 16) & 0xFF;
+      for (uint64_t item = entry >> 24; items > 0; --items, item >>= 8) {
+        const auto code = static_cast<uint8_t>(item);
+        Flow flow;
+        if (code < kCodeCount) {
+          width = std::min(width + kAllCodes[code].run, kWidthCap);
+          flow = sink.OnCodeWord(code);
+        } else if (code == RecogniserTables::kEolItem) {
+          flow = sink.OnEol(width);
+          width = 0;
+        } else {
+          flow = sink.OnZeroRun();
+        }
+        if (flow == Flow::Stop) {
+          Reset();
+          return Flow::Stop;
+        }
+      }
+    }
   }
+  state_ = static_cast<uint16_t>(state);
+  width_ = width;
   return Flow::Continue;
 }
 
