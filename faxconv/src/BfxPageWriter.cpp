@@ -15,8 +15,8 @@ void PutLe32(uint8_t* p, uint32_t v) {
 }  // namespace
 
 bool BfxPageWriter::Create() {
-  out_.WriteAt(0, {reinterpret_cast<const uint8_t*>(bfx::kSignature.data()),
-                   bfx::kSignature.size()});
+  out_.WriteAt(0,
+               {reinterpret_cast<const uint8_t*>(bfx::kSignature.data()), bfx::kSignature.size()});
   return !out_.failed();
 }
 

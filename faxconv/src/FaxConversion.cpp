@@ -37,7 +37,9 @@ class CountingSink final : public PageSink {
   std::vector<PageCounts>* pages_;
 };
 
-std::string PageName(unsigned index) { return "page " + std::to_string(index + 1); }
+std::string PageName(unsigned index) {
+  return "page " + std::to_string(index + 1);
+}
 
 }  // namespace
 
@@ -128,8 +130,9 @@ ConversionReport RecodeTiffToBfx(RandomAccessFile& source, TiffReader& tiff,
     if ((page.t4Options & tiff::kT4TwoDimensional) != 0) {
       // Two-dimensional lines refer to the line above; they cannot be re-framed one by one.
       return Fail(std::move(report), Status::ConversionFailed,
-                  name + " is coded two-dimensionally (T4Options bit 0); only one-dimensional "
-                         "Modified Huffman pages can be converted");
+                  name +
+                      " is coded two-dimensionally (T4Options bit 0); only one-dimensional "
+                      "Modified Huffman pages can be converted");
     }
     if (page.photometric != tiff::kPhotometricWhiteIsZero &&
         page.photometric != tiff::kPhotometricBlackIsZero) {
@@ -145,15 +148,14 @@ ConversionReport RecodeTiffToBfx(RandomAccessFile& source, TiffReader& tiff,
     if (!page.stripOffsets.present) {
       return Fail(std::move(report), Status::ConversionFailed, name + " has no StripOffsets");
     }
-    if (!page.stripByteCounts.present ||
-        page.stripByteCounts.count != page.stripOffsets.count) {
+    if (!page.stripByteCounts.present || page.stripByteCounts.count != page.stripOffsets.count) {
       return Fail(std::move(report), Status::ConversionFailed,
                   name + " has no StripByteCounts to match its StripOffsets");
     }
     if (resolutionFigure == 0) resolutionFigure = page.resolutionFigure;
 
     recoder->SetPolarity(page.photometric == tiff::kPhotometricBlackIsZero ? Polarity::BlackIsZero
-                                                                          : Polarity::WhiteIsZero);
+                                                                           : Polarity::WhiteIsZero);
     for (uint32_t s = 0; s < page.stripCount(); ++s) {
       const auto strip = tiff.Strip(page, s, why);
       if (!strip) return Fail(std::move(report), Status::ConversionFailed, name + ": " + why);
@@ -207,7 +209,8 @@ ConversionReport Convert(const char* source, const char* destination, OpenMode s
                 std::string("cannot open ") + source + ": " + why);
   }
   auto reader = Reader::Open(*src, why);
-  if (!reader) return Fail(std::move(report), Status::SourceRejected, std::string(source) + ": " + why);
+  if (!reader)
+    return Fail(std::move(report), Status::SourceRejected, std::string(source) + ": " + why);
   if (destination == nullptr || *destination == '\0') {
     return Fail(std::move(report), Status::DestinationFailed, "the destination path is empty");
   }
@@ -215,7 +218,8 @@ ConversionReport Convert(const char* source, const char* destination, OpenMode s
   auto dst = PosixFile::Open(target, OpenMode::Create, why);
   if (!dst) {
     report.destination = target;
-    return Fail(std::move(report), Status::DestinationFailed, "cannot create " + target + ": " + why);
+    return Fail(std::move(report), Status::DestinationFailed,
+                "cannot create " + target + ": " + why);
   }
   try {
     report = recode(*src, *reader, *dst);
@@ -239,8 +243,7 @@ ConversionReport ConvertBfxToTiff(const char* source, const char* destination) {
 }
 
 ConversionReport ConvertTiffToBfx(const char* source, const char* destination) {
-  return Convert<TiffReader>(source, destination, OpenMode::ReadWriteSharingReaders,
-                             kBfxExtension,
+  return Convert<TiffReader>(source, destination, OpenMode::ReadWriteSharingReaders, kBfxExtension,
                              [](RandomAccessFile& s, TiffReader& r, RandomAccessFile& d) {
                                return RecodeTiffToBfx(s, r, d);
                              });

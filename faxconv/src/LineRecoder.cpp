@@ -61,7 +61,9 @@ void LineRecoder::StartConversion(LeadingFill fill) {
   polarity_ = Polarity::WhiteIsZero;
 }
 
-void LineRecoder::StartPage() { recogniser_.ClearCode(); }
+void LineRecoder::StartPage() {
+  recogniser_.ClearCode();
+}
 
 void LineRecoder::StartStrip() {
   recogniser_.ClearCode();
@@ -87,7 +89,9 @@ Flow LineRecoder::Feed(std::span<const uint8_t> block, BitOrder order) {
   return recogniser_.Feed(block, order, items);
 }
 
-void LineRecoder::StartNewLine() { Line().Clear(); }
+void LineRecoder::StartNewLine() {
+  Line().Clear();
+}
 
 void LineRecoder::KeepAsLastGood() {
   current_ ^= 1;

@@ -47,7 +47,8 @@ std::unique_ptr<PosixFile> PosixFile::Open(const std::string& path, OpenMode mod
   }
   const int lock = mode == OpenMode::Create ? LOCK_EX : LOCK_SH;
   if (::flock(fd, lock | LOCK_NB) != 0) {
-    reason = errno == EWOULDBLOCK ? "the file is in use by another conversion" : std::strerror(errno);
+    reason =
+        errno == EWOULDBLOCK ? "the file is in use by another conversion" : std::strerror(errno);
     return nullptr;
   }
   if (mode == OpenMode::Create && ::ftruncate(fd, 0) != 0) {
@@ -57,13 +58,15 @@ std::unique_ptr<PosixFile> PosixFile::Open(const std::string& path, OpenMode mod
   return file;
 }
 
-PosixFile::~PosixFile() { ::close(fd_); }
+PosixFile::~PosixFile() {
+  ::close(fd_);
+}
 
 std::optional<std::size_t> PosixFile::ReadAt(uint64_t offset, std::span<uint8_t> out) {
   std::size_t done = 0;
   while (done < out.size()) {
-    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                              static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
@@ -77,8 +80,8 @@ std::optional<std::size_t> PosixFile::ReadAt(uint64_t offset, std::span<uint8_t>
 bool PosixFile::WriteAt(uint64_t offset, std::span<const uint8_t> data) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
-                               static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;

@@ -92,7 +92,8 @@ RecogniserTables Build() {
             item = got.codeIndex;
             const T4Code& c = kAllCodes[item];
             uint32_t lsbFirst = 0;
-            for (uint8_t b = 0; b < c.length; ++b) lsbFirst |= ((c.bits >> b) & 1u) << (c.length - 1 - b);
+            for (uint8_t b = 0; b < c.length; ++b)
+              lsbFirst |= ((c.bits >> b) & 1u) << (c.length - 1 - b);
             batchBits |= lsbFirst << batchLength;
             batchLength += c.length;
             batchRun += c.run;
@@ -148,8 +149,10 @@ RecogniserTables Build() {
       const uint64_t bits = field(lo, T::kBatchBitsShift, 0xFFFFF) |
                             field(hi, T::kBatchBitsShift, 0xFFFFF) << loLength;
       const uint64_t length = loLength + field(hi, T::kBatchLengthShift, 0x1F);
-      const uint64_t run = field(lo, T::kBatchRunShift, 0x3FFF) + field(hi, T::kBatchRunShift, 0x3FFF);
-      const uint64_t count = field(lo, T::kBatchCountShift, 0xF) + field(hi, T::kBatchCountShift, 0xF);
+      const uint64_t run =
+          field(lo, T::kBatchRunShift, 0x3FFF) + field(hi, T::kBatchRunShift, 0x3FFF);
+      const uint64_t count =
+          field(lo, T::kBatchCountShift, 0xF) + field(hi, T::kBatchCountShift, 0xF);
       if (length > 20 || run >= (1u << 14) || count > 15) {
         throw std::logic_error("a byte's code words do not fit their batch fields");
       }

@@ -128,17 +128,38 @@ TiffReader::Next TiffReader::NextPage(TiffPage& page, std::string& reason) {
     const uint8_t* raw = entries_.data() + i * 12;
     TiffEntry* target = nullptr;
     switch (U16(raw)) {
-      case tiff::kCompression: target = &compression; break;
-      case tiff::kFillOrder: target = &fillOrder; break;
-      case tiff::kResolutionUnit: target = &unit; break;
-      case tiff::kYResolution: target = &yResolution; break;
-      case tiff::kStripOffsets: target = &page.stripOffsets; break;
-      case tiff::kStripByteCounts: target = &page.stripByteCounts; break;
-      case tiff::kPhotometricInterpretation: target = &photometric; break;
-      case tiff::kT4Options: target = &t4Options; break;
-      case tiff::kImageWidth: target = &width; break;
-      case tiff::kImageLength: target = &length; break;
-      default: continue;
+      case tiff::kCompression:
+        target = &compression;
+        break;
+      case tiff::kFillOrder:
+        target = &fillOrder;
+        break;
+      case tiff::kResolutionUnit:
+        target = &unit;
+        break;
+      case tiff::kYResolution:
+        target = &yResolution;
+        break;
+      case tiff::kStripOffsets:
+        target = &page.stripOffsets;
+        break;
+      case tiff::kStripByteCounts:
+        target = &page.stripByteCounts;
+        break;
+      case tiff::kPhotometricInterpretation:
+        target = &photometric;
+        break;
+      case tiff::kT4Options:
+        target = &t4Options;
+        break;
+      case tiff::kImageWidth:
+        target = &width;
+        break;
+      case tiff::kImageLength:
+        target = &length;
+        break;
+      default:
+        continue;
     }
     target->present = true;
     target->type = U16(raw + 2);
@@ -155,8 +176,8 @@ TiffReader::Next TiffReader::NextPage(TiffPage& page, std::string& reason) {
   page.fillOrderTag = Scalar(fillOrder).value_or(0);
   // Anything but 1 is least significant bit first, the board's order, a missing tag included
   // (the opposite of the TIFF default).
-  page.bitOrder = page.fillOrderTag == tiff::kFillOrderMsbFirst ? BitOrder::MsbFirst
-                                                                 : BitOrder::LsbFirst;
+  page.bitOrder =
+      page.fillOrderTag == tiff::kFillOrderMsbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst;
   uint32_t unitValue = Scalar(unit).value_or(tiff::kUnitInch);
   if (unitValue < tiff::kUnitNone || unitValue > tiff::kUnitCentimetre) unitValue = tiff::kUnitInch;
   if (yResolution.present && yResolution.type == tiff::kRational) {

@@ -16,7 +16,9 @@ namespace fs = std::filesystem;
 using namespace faxconv::testing;
 using Bytes = std::vector<uint8_t>;
 
-Bytes WhitePage() { return StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes(); }
+Bytes WhitePage() {
+  return StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes();
+}
 
 class Conversion : public ::testing::Test {
  protected:
@@ -25,7 +27,8 @@ class Conversion : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -182,7 +185,9 @@ TEST_F(Conversion, MoreThan97PagesAreRefused) {
 class FailingFile final : public RandomAccessFile {
  public:
   explicit FailingFile(std::size_t limit) : limit_(limit) {}
-  std::optional<std::size_t> ReadAt(uint64_t o, std::span<uint8_t> out) override { return inner_.ReadAt(o, out); }
+  std::optional<std::size_t> ReadAt(uint64_t o, std::span<uint8_t> out) override {
+    return inner_.ReadAt(o, out);
+  }
   bool WriteAt(uint64_t o, std::span<const uint8_t> d) override {
     if (written_ + d.size() > limit_) return false;
     written_ += d.size();

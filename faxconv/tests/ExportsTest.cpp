@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 using namespace faxconv::testing;
 
 // The build puts the library's path here (build/lib/libTavorin.so).
-std::string LibraryPath() { return TAVORIN_LIBRARY; }
+std::string LibraryPath() {
+  return TAVORIN_LIBRARY;
+}
 
 TEST(TavorinLibrary, ExportsExactlyTheTwoConversions) {
   const std::string command = "nm -D --defined-only '" + LibraryPath() + "'";
@@ -50,7 +52,8 @@ TEST(TavorinLibrary, ConvertsThroughTheExportedFunctions) {
   std::vector<uint8_t> page = {0x00, 0x80};
   page.insert(page.end(), line.begin(), line.end());
   page.insert(page.end(), line.begin(), line.end());
-  page.insert(page.end(), faxconv::bfx::kReturnToControl.begin(), faxconv::bfx::kReturnToControl.end());
+  page.insert(page.end(), faxconv::bfx::kReturnToControl.begin(),
+              faxconv::bfx::kReturnToControl.end());
   const std::vector<uint8_t> original = MakeBfx({page}, true);
   WriteFile(dir / "in.bfx", original);
   const std::string in = (dir / "in.bfx").string();

@@ -24,7 +24,9 @@ struct BfxCase {
   bool accepted;
 };
 
-Bytes TwoPageBfx() { return MakeBfx({Bytes(10, 0), Bytes(20, 0)}); }
+Bytes TwoPageBfx() {
+  return MakeBfx({Bytes(10, 0), Bytes(20, 0)});
+}
 
 std::vector<BfxCase> BfxCases() {
   std::vector<BfxCase> cases;
@@ -176,12 +178,23 @@ TEST(TiffPageWriter, LaysOutTwoPagesWithTheirIfdsAndLinks) {
     uint16_t tag, type;
     uint32_t count, value1, value2;
   };
-  const Field first[17] = {{254, 4, 1, 2, 2},     {256, 4, 1, 1728, 1728}, {257, 4, 1, 1, 2},
-                           {258, 3, 1, 1, 1},     {259, 3, 1, 3, 3},       {262, 3, 1, 0, 0},
-                           {266, 3, 1, 2, 2},     {273, 4, 1, 8, 534},     {274, 3, 1, 1, 1},
-                           {277, 3, 1, 1, 1},     {278, 4, 1, 1, 2},       {279, 4, 1, 300, 200},
-                           {282, 5, 1, 518, 944}, {283, 5, 1, 526, 952},   {292, 4, 1, 0, 0},
-                           {296, 3, 1, 2, 2},     {297, 3, 2, 0x10000, 0x20001}};
+  const Field first[17] = {{254, 4, 1, 2, 2},
+                           {256, 4, 1, 1728, 1728},
+                           {257, 4, 1, 1, 2},
+                           {258, 3, 1, 1, 1},
+                           {259, 3, 1, 3, 3},
+                           {262, 3, 1, 0, 0},
+                           {266, 3, 1, 2, 2},
+                           {273, 4, 1, 8, 534},
+                           {274, 3, 1, 1, 1},
+                           {277, 3, 1, 1, 1},
+                           {278, 4, 1, 1, 2},
+                           {279, 4, 1, 300, 200},
+                           {282, 5, 1, 518, 944},
+                           {283, 5, 1, 526, 952},
+                           {292, 4, 1, 0, 0},
+                           {296, 3, 1, 2, 2},
+                           {297, 3, 2, 0x10000, 0x20001}};
   for (int page = 0; page < 2; ++page) {
     const std::size_t ifd = page == 0 ? 308 : 734;
     for (int i = 0; i < 17; ++i) {
@@ -218,20 +231,19 @@ TEST_P(ResolutionFigure, DecidesFineResolution) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ResolutionFigure,
-    ::testing::Values(ResolutionCase{"Inch196", 2, 196, 1, 7716},
-                      ResolutionCase{"Inch200", 2, 200, 1, 7716},
-                      ResolutionCase{"Centimetre77", 3, 77, 1, 7716},
-                      ResolutionCase{"Inch98", 2, 98, 1, 3858},
-                      ResolutionCase{"Inch100", 2, 100, 1, 3937},
-                      ResolutionCase{"Centimetre38", 3, 38, 1, 3800},
-                      ResolutionCase{"Inch147IsTheFirstFine", 2, 147, 1, 7716},
-                      ResolutionCase{"Inch146", 2, 146, 1, 5748},
-                      ResolutionCase{"IntegerDivisionFirst", 2, 391, 2, 7677 >= 5787 ? 7716 : 0},
-                      ResolutionCase{"NoUnit", 1, 196, 1, 0},
-                      ResolutionCase{"ZeroDenominator", 2, 196, 0, 0}),
+    ::testing::Values(
+        ResolutionCase{"Inch196", 2, 196, 1, 7716}, ResolutionCase{"Inch200", 2, 200, 1, 7716},
+        ResolutionCase{"Centimetre77", 3, 77, 1, 7716}, ResolutionCase{"Inch98", 2, 98, 1, 3858},
+        ResolutionCase{"Inch100", 2, 100, 1, 3937}, ResolutionCase{"Centimetre38", 3, 38, 1, 3800},
+        ResolutionCase{"Inch147IsTheFirstFine", 2, 147, 1, 7716},
+        ResolutionCase{"Inch146", 2, 146, 1, 5748},
+        ResolutionCase{"IntegerDivisionFirst", 2, 391, 2, 7677 >= 5787 ? 7716 : 0},
+        ResolutionCase{"NoUnit", 1, 196, 1, 0}, ResolutionCase{"ZeroDenominator", 2, 196, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-Bytes WhitePageStrip() { return StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes(); }
+Bytes WhitePageStrip() {
+  return StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes();
+}
 
 ConversionReport TiffToBfxInMemory(const Bytes& tiffBytes, MemoryFile* out = nullptr) {
   MemoryFile source(tiffBytes);
@@ -259,8 +271,10 @@ TEST(TiffReader, BigEndianFilesReadLikeLittleEndianOnes) {
 }
 
 TEST(TiffReader, MissingFillOrderMeansLeastSignificantBitFirst) {
-  const Bytes lsb = StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes(BitOrder::LsbFirst);
-  const Bytes msb = StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes(BitOrder::MsbFirst);
+  const Bytes lsb =
+      StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes(BitOrder::LsbFirst);
+  const Bytes msb =
+      StreamBuilder().Eol().WhiteLine().Eol().WhiteLine().Eols(6).Bytes(BitOrder::MsbFirst);
   MemoryFile a, b;
   ASSERT_EQ(TiffToBfxInMemory(TiffBuilder().Page({lsb}).bytes(), &a).status, Status::Converted);
   ASSERT_EQ(TiffToBfxInMemory(TiffBuilder().Page({msb}, {{266, 3, 1, 1}}).bytes(), &b).status,

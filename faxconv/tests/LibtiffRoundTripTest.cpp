@@ -23,7 +23,8 @@ using Row = std::vector<uint8_t>;  // 216 bytes, most significant bit leftmost, 
 using Image = std::vector<Row>;
 
 void Paint(Row& row, uint32_t from, uint32_t to) {
-  for (uint32_t x = from; x < to && x < kLineWidth; ++x) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+  for (uint32_t x = from; x < to && x < kLineWidth; ++x)
+    row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
 }
 
 // Rows a fax page is made of: text-like strokes, long runs of every length, all white, all
@@ -66,7 +67,7 @@ Image RunLadder() {
   for (uint32_t len = 0; len <= kLineWidth; ++len) {
     Row black(kRowBytes, 0), white(kRowBytes, 0);
     Paint(black, (kLineWidth - len) / 2, (kLineWidth - len) / 2 + len);  // a black run of len
-    Paint(white, len, kLineWidth);                                        // a white run of len
+    Paint(white, len, kLineWidth);                                       // a white run of len
     image.push_back(std::move(black));
     image.push_back(std::move(white));
   }
@@ -81,7 +82,8 @@ struct TiffLayout {
   uint16_t photometric = PHOTOMETRIC_MINISWHITE;
 };
 
-void WriteWithLibtiff(const std::string& path, const std::vector<Image>& pages, const TiffLayout& l) {
+void WriteWithLibtiff(const std::string& path, const std::vector<Image>& pages,
+                      const TiffLayout& l) {
   TIFF* tif = TIFFOpen(path.c_str(), l.bigEndian ? "wb" : "wl");
   ASSERT_NE(tif, nullptr);
   for (std::size_t p = 0; p < pages.size(); ++p) {
@@ -99,7 +101,8 @@ void WriteWithLibtiff(const std::string& path, const std::vector<Image>& pages, 
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, l.fine ? 196.0 : 98.0);
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, l.rowsPerStrip ? l.rowsPerStrip : rows);
-    TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(p), static_cast<uint16_t>(pages.size()));
+    TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(p),
+                 static_cast<uint16_t>(pages.size()));
     for (uint32_t y = 0; y < rows; ++y) {
       Row row = pages[p][y];
       // Black is zero: the same picture with every bit the other way round.

@@ -21,7 +21,9 @@ struct Page {
 
 class Capture final : public PageSink {
  public:
-  void WriteLine(std::span<const uint8_t> line) override { current.lines.emplace_back(line.begin(), line.end()); }
+  void WriteLine(std::span<const uint8_t> line) override {
+    current.lines.emplace_back(line.begin(), line.end());
+  }
   void EndPage(const PageCounts& counts) override {
     current.counts = counts;
     pages.push_back(std::move(current));
@@ -211,8 +213,8 @@ TEST(TiffToBfx, ALineCutByAStripBoundaryIsClosedLikeAnyOther) {
   const Bytes one = StreamBuilder().Eol().WhiteLine().Eol().Runs({10, 1718}).Bytes();
   const Bytes two = StreamBuilder().Eol().WhiteLine().Bytes();
   const Capture split = TiffToBfx({one, two});
-  const Capture whole =
-      TiffToBfx({StreamBuilder().Eol().WhiteLine().Eol().Runs({10, 1718}).Eol().WhiteLine().Bytes()});
+  const Capture whole = TiffToBfx(
+      {StreamBuilder().Eol().WhiteLine().Eol().Runs({10, 1718}).Eol().WhiteLine().Bytes()});
   ASSERT_EQ(split.pages.size(), 1u);
   ASSERT_EQ(whole.pages.size(), 1u);
   EXPECT_EQ(split.pages[0].lines, whole.pages[0].lines);
@@ -253,7 +255,8 @@ TEST(BothDirections, ALineLongerThanTheLineBufferIsReplacedNotOverrun) {
       StreamBuilder().Eol().WhiteLine().Eol().Runs(zeros).Eol().WhiteLine().Eol().Eol().Bytes();
   const Capture bfx = TiffToBfx({strip});
   ASSERT_EQ(bfx.pages.size(), 1u);
-  EXPECT_THAT(bfx.pages[0].lines, ElementsAre(kAlignedEol, BfxWhiteLine(), BfxWhiteLine(), BfxWhiteLine()));
+  EXPECT_THAT(bfx.pages[0].lines,
+              ElementsAre(kAlignedEol, BfxWhiteLine(), BfxWhiteLine(), BfxWhiteLine()));
 }
 
 TEST(TiffToBfx, ABlackIsZeroPageIsInvertedRunForRun) {

@@ -53,7 +53,8 @@ std::vector<uint8_t> RandomStream(std::mt19937& rng, std::size_t items) {
         std::vector<uint32_t> runs;
         uint32_t left = kLineWidth;
         while (left > 0) {
-          const uint32_t r = std::min<uint32_t>(left, std::uniform_int_distribution<uint32_t>(0, 300)(rng));
+          const uint32_t r =
+              std::min<uint32_t>(left, std::uniform_int_distribution<uint32_t>(0, 300)(rng));
           runs.push_back(r);
           left -= r;
         }
@@ -210,8 +211,7 @@ TEST(RunRecogniser, ReadsCodeWordsColoursAndWidth) {
 TEST(RunRecogniser, GarbageIsDroppedUntilTheNextEol) {
   // After 14 bits that begin no white code, nothing is recognised until an EOL, even bits
   // that would be code words on their own.
-  const auto bytes =
-      StreamBuilder().Bits("00000001111111").WhiteLine().Eol().WhiteLine().Bytes();
+  const auto bytes = StreamBuilder().Bits("00000001111111").WhiteLine().Eol().WhiteLine().Bytes();
   RunRecogniser r;
   Collect got;
   ASSERT_EQ(r.Feed(bytes, BitOrder::LsbFirst, got), Flow::Continue);

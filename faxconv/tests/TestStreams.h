@@ -81,7 +81,8 @@ inline void PutLe32(std::vector<uint8_t>& b, std::size_t at, uint32_t v) {
 }
 
 inline uint32_t GetLe32(const std::vector<uint8_t>& b, std::size_t at) {
-  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
+  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
+         static_cast<uint32_t>(b.at(at + 3)) << 24;
 }
 inline uint16_t GetLe16(const std::vector<uint8_t>& b, std::size_t at) {
   return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8);
@@ -121,7 +122,8 @@ class TiffBuilder {
 
   // A page whose strips are the given byte strings; `extra` tags are added as given.
   // Compression 3 and FillOrder are included unless overridden by an extra tag of that number.
-  TiffBuilder& Page(const std::vector<std::vector<uint8_t>>& strips, std::vector<Entry> extra = {}) {
+  TiffBuilder& Page(const std::vector<std::vector<uint8_t>>& strips,
+                    std::vector<Entry> extra = {}) {
     std::vector<uint32_t> offsets, lengths;
     for (const auto& s : strips) {
       offsets.push_back(static_cast<uint32_t>(bytes_.size()));
@@ -130,7 +132,8 @@ class TiffBuilder {
     }
     std::vector<Entry> entries = std::move(extra);
     auto has = [&](uint16_t tag) {
-      for (auto& e : entries) if (e.tag == tag) return true;
+      for (auto& e : entries)
+        if (e.tag == tag) return true;
       return false;
     };
     if (!has(259)) entries.push_back({259, 3, 1, 3});
@@ -140,8 +143,10 @@ class TiffBuilder {
       for (uint32_t x : v) Put32(x);
       return at;
     };
-    if (!has(273)) entries.push_back({273, 4, static_cast<uint32_t>(offsets.size()), array(offsets)});
-    if (!has(279)) entries.push_back({279, 4, static_cast<uint32_t>(lengths.size()), array(lengths)});
+    if (!has(273))
+      entries.push_back({273, 4, static_cast<uint32_t>(offsets.size()), array(offsets)});
+    if (!has(279))
+      entries.push_back({279, 4, static_cast<uint32_t>(lengths.size()), array(lengths)});
     std::sort(entries.begin(), entries.end(), [](auto& a, auto& b) { return a.tag < b.tag; });
     const auto ifd = static_cast<uint32_t>(bytes_.size());
     SetAt(lastNext_, ifd);
@@ -216,7 +221,8 @@ inline std::filesystem::path FreshDir() {
 
 inline void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {

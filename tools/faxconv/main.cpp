@@ -160,8 +160,8 @@ int InfoBfx(const std::string& path, RandomAccessFile& file, const BfxReader& bf
   const Resolution res = BfxReader::ReadResolution(file);
   std::printf("%s: BFX fax document\n", path.c_str());
   std::printf("  pages in directory: %u\n", bfx.pageCount());
-  std::printf("  resolution: %s\n",
-              res == Resolution::Fine ? "fine (196 lines per inch)" : "standard (98 lines per inch)");
+  std::printf("  resolution: %s\n", res == Resolution::Fine ? "fine (196 lines per inch)"
+                                                            : "standard (98 lines per inch)");
   std::printf("  leading fill: %s\n",
               BfxReader::ReadLeadingFill(file) == LeadingFill::Present ? "yes" : "no");
   for (unsigned p = 0; p < bfx.pageCount(); ++p) {
@@ -192,21 +192,25 @@ int InfoTiff(const std::string& path, RandomAccessFile& file, TiffReader tiff) {
       std::printf("  %s\n", why.c_str());
       break;
     }
-    const char* order = page.fillOrderTag == tiff::kFillOrderMsbFirst ? "1 (most significant bit first)"
+    const char* order = page.fillOrderTag == tiff::kFillOrderMsbFirst
+                            ? "1 (most significant bit first)"
                         : page.fillOrderTag == tiff::kFillOrderLsbFirst
                             ? "2 (least significant bit first)"
                             : "missing (read least significant bit first)";
-    std::printf("  page %u: IFD at %llu, compression %s%s, %ux%u, fill order %s, %s, %u strip%s\n",
-                i + 1, static_cast<unsigned long long>(page.ifdOffset),
-                page.compression ? std::to_string(*page.compression).c_str() : "missing",
-                page.compression == tiff::kCompressionGroup3
-                    ? ((page.t4Options & tiff::kT4TwoDimensional) ? " (Group 3, 2-D)" : " (Group 3, 1-D)")
-                    : "",
-                page.imageWidth.value_or(0), page.imageLength.value_or(0), order,
-                page.resolutionFigure == TiffReader::kFineFigure ? "fine"
-                : page.resolutionFigure == 0                     ? "resolution unknown"
-                                                                 : "standard",
-                page.stripCount(), page.stripCount() == 1 ? "" : "s");
+    std::printf(
+        "  page %u: IFD at %llu, compression %s%s, %ux%u, fill order %s, %s, %s, %u strip%s\n",
+        i + 1, static_cast<unsigned long long>(page.ifdOffset),
+        page.compression ? std::to_string(*page.compression).c_str() : "missing",
+        page.compression == tiff::kCompressionGroup3
+            ? ((page.t4Options & tiff::kT4TwoDimensional) ? " (Group 3, 2-D)" : " (Group 3, 1-D)")
+            : "",
+        page.imageWidth.value_or(0), page.imageLength.value_or(0), order,
+        page.photometric == tiff::kPhotometricBlackIsZero ? "black is zero (inverted for the board)"
+                                                          : "white is zero",
+        page.resolutionFigure == TiffReader::kFineFigure ? "fine"
+        : page.resolutionFigure == 0                     ? "resolution unknown"
+                                                         : "standard",
+        page.stripCount(), page.stripCount() == 1 ? "" : "s");
   }
   MemoryFile scratch;
   PrintConverted(RecodeTiffToBfx(file, tiff, scratch), "BFX");

@@ -58,10 +58,10 @@ struct RecogniserTables {
   // The states the machine has; for the tables' own checks.
   struct StateInfo {
     Colour colour;
-    bool lost;        // the bits since the last match begin no code of this colour
-    uint8_t length;   // of the pending prefix, when not lost
-    uint16_t bits;    // the pending prefix
-    uint8_t zeros;    // trailing 0 bits when lost, 0 ... 12 (12 meaning 12 or more)
+    bool lost;       // the bits since the last match begin no code of this colour
+    uint8_t length;  // of the pending prefix, when not lost
+    uint16_t bits;   // the pending prefix
+    uint8_t zeros;   // trailing 0 bits when lost, 0 ... 12 (12 meaning 12 or more)
   };
   std::vector<StateInfo> states;
 
@@ -126,9 +126,9 @@ inline Flow RunRecogniser::Feed(std::span<const uint8_t> bytes, BitOrder order, 
           width = std::min(
               width + (static_cast<uint32_t>(batch >> RecogniserTables::kBatchRunShift) & 0x3FFF),
               kWidthCap);
-          sink.OnCodeWords(static_cast<uint32_t>(batch >> RecogniserTables::kBatchBitsShift) & 0xFFFFF,
-                           static_cast<unsigned>(batch >> RecogniserTables::kBatchLengthShift) & 0x1F,
-                           count);
+          sink.OnCodeWords(
+              static_cast<uint32_t>(batch >> RecogniserTables::kBatchBitsShift) & 0xFFFFF,
+              static_cast<unsigned>(batch >> RecogniserTables::kBatchLengthShift) & 0x1F, count);
         }
         continue;
       }

@@ -67,7 +67,7 @@ class TiffReader {
   [[nodiscard]] Next NextPage(TiffPage& page, std::string& reason);
   // Strip i of a page (i < stripCount()); nothing if its offset or length cannot be read.
   [[nodiscard]] std::optional<TiffStrip> Strip(const TiffPage& page, uint32_t i,
-                                              std::string& reason);
+                                               std::string& reason);
 
   [[nodiscard]] ByteOrder byteOrder() const { return order_; }
   [[nodiscard]] uint64_t fileSize() const { return fileSize_; }
