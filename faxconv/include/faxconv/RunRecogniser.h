@@ -1,4 +1,4 @@
-// Finds the T.4 Modified Huffman code words and EOLs in a code stream, four bits at a time.
+// Finds the T.4 Modified Huffman code words and EOLs in a code stream, a byte at a time.
 //
 // The recogniser's meaning is the per-bit search of `ReferenceRecogniser`: shift a bit in, look
 // for an EOL (eleven 0 bits and a 1), then for a code word of the current colour among the codes
@@ -6,8 +6,11 @@
 // few hundred distinct register states matter for what happens next (a proper prefix of some
 // code of the current colour, or "lost" with the number of trailing 0 bits), so the per-bit
 // search is run once for every such state and every 4-bit group, and the results are kept in a
-// table: the next state and up to four items found. Feeding a byte is then two table look-ups.
-// The tables are built from the reference itself, so both find the same code words.
+// table: the next state and up to four items found. A second table joins two nibbles: for a
+// byte with no EOL and no zero run in it, the code words it completes, concatenated, with the
+// sum of their runs. Most bytes of a page are one look-up in that table; the rest go through the
+// nibble table item by item. Both tables are built from the reference itself, so they find the
+// same code words as the per-bit search.
 #pragma once
 
 #include <algorithm>
