@@ -112,9 +112,10 @@ echo "  faxconv is $(ratio "$peer_b2t" "$ours_b2t")x faster in time, $(ratio "$p
 
 # The recogniser over memory: the per-bit table search against the table-driven recogniser.
 if [[ -x $build/bin/faxconv_bench ]]; then
-  echo "Recogniser over memory (one synthetic page of text, CPU time per page)"
+  echo "Over memory, no files (one synthetic page of text, CPU time per page)"
   "$build/bin/faxconv_bench" --benchmark_format=csv 2>/dev/null | awk -F, '
-    /^"BM_/ { gsub(/"/, "", $1); cpu[$1] = $4; printf "  %-32s %10.0f ns\n", $1, $4 }
+    /^"BM_/ { gsub(/"/, "", $1); cpu[$1] = $4
+              printf "  %-32s %10.0f ns %8.1f MB/s\n", $1, $4, $6 / 1e6 }
     END { if (cpu["BM_TableRecogniserItemByItem"] > 0)
             printf "  the tables find the same code words %.1fx faster than the per-bit search\n",
                    cpu["BM_ReferencePerBitSearch"] / cpu["BM_TableRecogniserItemByItem"] }'

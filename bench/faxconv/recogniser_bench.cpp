@@ -130,8 +130,7 @@ void BM_RecodeTiffStripToBfxPage(benchmark::State& state) {
     recoder.FinishPage();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
-  state.counters["pages/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));  // pages
 }
 BENCHMARK(BM_RecodeTiffStripToBfxPage);
 
@@ -147,8 +146,7 @@ void BM_RecodeBfxPageToTiffStrip(benchmark::State& state) {
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
-  state.counters["pages/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));  // pages
 }
 BENCHMARK(BM_RecodeBfxPageToTiffStrip);
 
