@@ -6,6 +6,7 @@
 
 #include "automation/AutomationError.h"
 #include "automation/ClassInfo.h"
+#include "automation/ServerLoader.h"
 
 namespace telvinor::automation {
 namespace {
@@ -53,7 +54,7 @@ Ref<Dispatch> CreateObject(std::u16string_view progId) {
     }
   }
   if (factory) return factory();
-  // FIXME: in-process servers recorded in the registry are not looked up yet.
+  if (Ref<Dispatch> object = CreateServerObject(progId).object) return object;
   throw AutomationError(errc::kCannotCreateObject);
 }
 
@@ -67,6 +68,7 @@ Ref<Dispatch> CreateObject(const Guid& classId) {
     }
   }
   if (factory) return factory();
+  if (Ref<Dispatch> object = CreateServerObject(classId).object) return object;
   throw AutomationError(errc::kCannotCreateObject);
 }
 
