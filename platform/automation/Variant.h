@@ -115,6 +115,9 @@ class Variant {
   [[nodiscard]] const SafeArray& AsArray() const noexcept;
   // The array for changing: copied first when another variant shares it.
   [[nodiscard]] SafeArray& MutableArray();
+  // Appends text to a String value (read through a reference), in place when the text is not
+  // shared; see BString::Append.
+  void AppendText(std::u16string_view tail);
 
   // Same type and same value (text compared exactly, objects by identity, arrays element by
   // element). This is not VB's "=" operator, which converts; it is for tests and tables.
