@@ -107,6 +107,7 @@ class Binder {
     current_ = &proc;
     currentClass_ = cls;
     locals_.clear();
+    implicit_.clear();
     localConstants_.clear();
     proc.localNames.clear();
     AddLocal(u"");  // slot 0: the result of a Function or Property Get
@@ -421,8 +422,15 @@ class Binder {
     // Not declared anywhere the compiler can see: if nothing global has the name when the
     // code runs, it is the procedure's own implicit variable (one slot per name).
     if (ownFrame && !current_->optionExplicit) {
-      auto it = locals_.find(n.folded);
-      n.slot = it != locals_.end() ? it->second : AddLocal(n.folded);
+      auto it = implicit_.find(n.folded);
+      if (it != implicit_.end()) {
+        n.slot = it->second;
+      } else {
+        // Not in locals_: a later mention of the name must also look globals up first.
+        n.slot = static_cast<std::int32_t>(current_->localNames.size());
+        current_->localNames.push_back(n.folded);
+        implicit_[n.folded] = n.slot;
+      }
       current_->slotCount = static_cast<std::int32_t>(current_->localNames.size());
     }
   }
@@ -433,6 +441,7 @@ class Binder {
   Procedure* current_ = nullptr;
   ClassDecl* currentClass_ = nullptr;
   std::unordered_map<std::u16string, std::int32_t> locals_;
+  std::unordered_map<std::u16string, std::int32_t> implicit_;
   std::unordered_map<std::u16string, Variant> localConstants_;
   std::unordered_map<std::u16string, Variant> programConstants_;
 };

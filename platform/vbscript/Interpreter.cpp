@@ -274,10 +274,13 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
     std::int64_t end = automation::ToLong(to), inc = automation::ToLong(step);
     std::int64_t i = automation::ToLong(from);
     bool small = from.Type() != VarType::Long && to.Type() != VarType::Long && step.Type() != VarType::Long;
-    while (inc >= 0 ? i <= end : i >= end) {
+    while (true) {
+      // The counter takes each value before the test, so after the loop it holds the first
+      // value past the end, as VB leaves it.
       if (small && i >= -32768 && i <= 32767) *counter = Variant(static_cast<std::int16_t>(i));
       else if (i >= INT32_MIN && i <= INT32_MAX) *counter = Variant(static_cast<std::int32_t>(i));
       else ThrowRuntime(err::kOverflow);
+      if (inc >= 0 ? i > end : i < end) break;
       Flow r = ExecBlock(s.body, f);
       if (r == Flow::ExitFor) break;
       if (r != Flow::Normal) return r;
@@ -297,8 +300,8 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
   if (from.IsString()) value = Variant(automation::ToDouble(from));
   while (true) {
     double i = automation::ToDouble(value);
-    if (inc >= 0 ? i > end : i < end) break;
     *counter = value;
+    if (inc >= 0 ? i > end : i < end) break;
     Flow r = ExecBlock(s.body, f);
     if (r == Flow::ExitFor) break;
     if (r != Flow::Normal) return r;

@@ -455,7 +455,8 @@ bool Regex::InClass(const CharClass& c, char16_t ch) const {
 }
 
 bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::size_t stopAt,
-                std::vector<std::int64_t>& regs, std::size_t& end, std::uint64_t& steps, int depth) const {
+                std::vector<std::int64_t>& regs, std::size_t& end, std::uint64_t& steps, std::uint64_t budget,
+                int depth) const {
   struct Choice {
     std::size_t pc, pos, undo;
   };
@@ -484,7 +485,7 @@ bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::s
   };
   auto wordAt = [&](std::size_t i) { return i < s.size() && IsWordChar(s[i]); };
   while (true) {
-    if (++steps > kStepBudget) ThrowRuntime(err::kOutOfStackSpace);
+    if (++steps > budget) ThrowRuntime(err::kOutOfStackSpace);
     const Inst& in = code_[pc];
     bool ok = true;
     switch (in.op) {
@@ -573,7 +574,7 @@ bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::s
         if (depth > kMaxNesting) ThrowRuntime(err::kOutOfStackSpace);
         std::vector<std::int64_t> inner = regs;
         std::size_t innerEnd = 0;
-        bool found = Run(s, pos, pc + 1, in.b, inner, innerEnd, steps, depth + 1);
+        bool found = Run(s, pos, pc + 1, in.b, inner, innerEnd, steps, budget, depth + 1);
         if (found != in.flag) {
           if (found) {
             for (std::size_t r = 0; r < regs.size(); ++r) {
@@ -601,11 +602,12 @@ bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::s
 
 std::optional<RegexMatch> Regex::Search(std::u16string_view subject, std::size_t from) const {
   std::uint64_t steps = 0;
+  std::uint64_t budget = kStepBudget + kStepsPerUnit * subject.size();
   std::vector<std::int64_t> regs(registerCount_, -1);
   for (std::size_t start = from; start <= subject.size(); ++start) {
     std::fill(regs.begin(), regs.end(), -1);
     std::size_t end = 0;
-    if (Run(subject, start, 0, code_.size(), regs, end, steps, 0)) {
+    if (Run(subject, start, 0, code_.size(), regs, end, steps, budget, 0)) {
       RegexMatch m;
       m.begin = static_cast<std::size_t>(regs[0]);
       m.end = static_cast<std::size_t>(regs[1]);

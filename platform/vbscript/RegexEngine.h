@@ -38,8 +38,10 @@ class Regex {
   [[nodiscard]] std::optional<RegexMatch> Search(std::u16string_view subject, std::size_t from) const;
   [[nodiscard]] std::size_t GroupCount() const noexcept { return groupCount_; }
 
-  // Steps one search may take before it is given up.
-  static constexpr std::uint64_t kStepBudget = 20'000'000;
+  // Steps one search may take before it is given up: a fixed allowance plus a share per
+  // unit of the subject, so long texts with simple patterns always finish.
+  static constexpr std::uint64_t kStepBudget = 1'000'000;
+  static constexpr std::uint64_t kStepsPerUnit = 100;
 
   enum class Op : std::uint8_t {
     Char, Any, Class, Bol, Eol, WordBoundary, NotWordBoundary, Save, Split, Jump, Match, BackRef,
@@ -61,7 +63,7 @@ class Regex {
  private:
   friend class RegexCompiler;
   bool Run(std::u16string_view s, std::size_t start, std::size_t pc, std::size_t stopAt, std::vector<std::int64_t>& regs,
-           std::size_t& end, std::uint64_t& steps, int depth) const;
+           std::size_t& end, std::uint64_t& steps, std::uint64_t budget, int depth) const;
   [[nodiscard]] bool InClass(const CharClass& c, char16_t ch) const;
 
   std::vector<Inst> code_;

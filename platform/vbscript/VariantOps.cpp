@@ -396,9 +396,10 @@ Variant OpCompare(BinaryOp op, const Variant& x, const Variant& y, bool aLiteral
     if (n.Type() == VarType::Empty) {
       c = CompareText(s.AsString(), u"", CompareMode::Binary);
       if (!aString) c = -c;
-    } else if (numberIsLiteral) {
-      // A variable holding text against a number written in the code: compared as numbers.
-      c = CompareNumbers(Variant(conv::ToDouble(s)), n);
+    } else if (auto number = numberIsLiteral ? conv::ParseNumber(s.AsString()) : std::nullopt) {
+      // A variable holding text against a number written in the code: compared as numbers
+      // when the text is one.
+      c = CompareNumbers(Variant(*number), n);
       if (!aString) c = -c;
     } else if (stringIsLiteral) {
       // A variable holding a number against text written in the code: compared as text.
