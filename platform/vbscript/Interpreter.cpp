@@ -332,7 +332,9 @@ Flow Interpreter::ExecForEach(const ForEachStmt& s, Frame& f) {
   if (!object) ThrowRuntime(err::kObjectRequired, NameOf(s.group.get()));
   Ref<automation::Enumerator> enumerator;
   try {
-    enumerator = automation::EnumeratorOf(*object);
+    // An enumerator itself is walked as it is; anything else is asked for one (dispatch id -4).
+    if (auto* e = dynamic_cast<automation::Enumerator*>(object)) enumerator = Ref<automation::Enumerator>(e);
+    else enumerator = automation::EnumeratorOf(*object);
   } catch (const ScriptError&) {
     throw;
   } catch (const automation::AutomationError& e) {
