@@ -242,11 +242,15 @@ class Binder {
         BindExpr(*a.target);
         BindExpr(*a.value);
         if (!a.isSet && a.target->kind == ExprKind::Name && a.value->kind == ExprKind::Binary) {
+          // s = s & x & y ...: the leftmost operand of the chain of "&" is the target itself.
           auto& t = static_cast<NameExpr&>(*a.target);
-          auto& b = static_cast<BinaryExpr&>(*a.value);
-          if (b.op == BinaryOp::Concat && !t.args.present && b.left->kind == ExprKind::Name) {
-            auto& l = static_cast<NameExpr&>(*b.left);
-            a.appendsToTarget = !l.args.present && l.folded == t.folded && t.binding == l.binding &&
+          Expr* leftmost = a.value.get();
+          while (leftmost->kind == ExprKind::Binary && static_cast<BinaryExpr*>(leftmost)->op == BinaryOp::Concat)
+            leftmost = static_cast<BinaryExpr*>(leftmost)->left.get();
+          if (leftmost != a.value.get() && leftmost->kind == ExprKind::Name) {
+            auto& l = static_cast<NameExpr&>(*leftmost);
+            a.appendsToTarget = !l.args.present && !t.args.present && l.folded == t.folded &&
+                                t.binding == l.binding &&
                                 (t.binding == NameBinding::Local || t.binding == NameBinding::Global ||
                                  t.binding == NameBinding::Field);
           }

@@ -377,28 +377,51 @@ Flow Interpreter::ExecWith(const WithStmt& s, Frame& f) {
 }
 
 void Interpreter::ExecAssign(const AssignStmt& s, Frame& f) {
-  if (s.appendsToTarget) {
-    auto& target = static_cast<NameExpr&>(*s.target);
-    Variant* storage = Storage(target, f, true);
-    if (storage && storage->Deref().IsString()) {
-      auto& concat = static_cast<BinaryExpr&>(*s.value);
-      Variant tail = Eval(*concat.right, f);
-      storage = Storage(target, f, true);  // evaluating may have moved nothing, but re-read
-      if (storage && storage->Deref().IsString()) {
-        if (tail.IsString()) {
-          storage->AppendText(tail.AsString());
-        } else if (!tail.IsNull()) {
-          automation::BString text = automation::ToBString(LetValue(tail));
-          storage->AppendText(text.view());
-        }
-        return;
-      }
-      Assign(*s.target, OpConcat(storage ? storage->Deref() : Eval(*concat.left, f), tail), false, f);
+  if (s.appendsToTarget && TryAppend(s, f)) return;
+  Variant value = Eval(*s.value, f);
+  if (!s.isSet && s.target->kind == ExprKind::Name && !value.IsObject()) {
+    // The common case, a plain local: straight into its slot.
+    auto& n = static_cast<NameExpr&>(*s.target);
+    if (n.binding == NameBinding::Local && !n.args.present) {
+      f.locals[n.slot].Deref() = std::move(value);
       return;
     }
   }
-  Variant value = Eval(*s.value, f);
   Assign(*s.target, std::move(value), s.isSet, f);
+}
+
+// s = s & a & b: appends to the variable's own text, in place when nobody else holds it, so
+// building a string in a loop costs linear time. Falls back (false) when the variable does not
+// hold text.
+bool Interpreter::TryAppend(const AssignStmt& s, Frame& f) {
+  auto& target = static_cast<NameExpr&>(*s.target);
+  Variant* storage = Storage(target, f, true);
+  if (!storage || !storage->Deref().IsString()) return false;
+  const char16_t* before = storage->Deref().AsString().data();
+  std::size_t length = storage->Deref().AsString().size();
+  // The right operands of the chain, innermost first.
+  std::vector<Expr*> operands;
+  for (Expr* e = s.value.get(); e->kind == ExprKind::Binary && static_cast<BinaryExpr*>(e)->op == BinaryOp::Concat;
+       e = static_cast<BinaryExpr*>(e)->left.get())
+    operands.push_back(static_cast<BinaryExpr*>(e)->right.get());
+  std::vector<Variant> values;
+  values.reserve(operands.size());
+  for (auto it = operands.rbegin(); it != operands.rend(); ++it) values.push_back(Eval(**it, f));
+  storage = Storage(target, f, true);
+  const Variant& now = storage->Deref();
+  if (!now.IsString() || now.AsString().data() != before || now.AsString().size() != length) {
+    // An operand changed the variable itself (a function with a side effect): join to what
+    // it holds now, without evaluating the operands twice.
+    Variant joined = now;
+    for (const Variant& v : values) joined = OpConcat(joined, v);
+    Assign(*s.target, std::move(joined), false, f);
+    return true;
+  }
+  for (const Variant& v : values) {
+    if (v.IsString()) storage->AppendText(v.AsString());
+    else if (!v.IsNull()) storage->AppendText(automation::ToBString(LetValue(v)).view());
+  }
+  return true;
 }
 
 namespace {
@@ -506,9 +529,43 @@ Variant Interpreter::Eval(Expr& e, Frame& f) {
   return Variant();
 }
 
+// The value of an operand that needs no evaluation (a literal, constant or plain variable),
+// read in place without a copy; null for anything else.
+const Variant* Interpreter::Peek(const Expr& e, const Frame& f) const {
+  if (e.kind == ExprKind::Literal) return &static_cast<const LiteralExpr&>(e).value;
+  if (e.kind != ExprKind::Name) return nullptr;
+  const auto& n = static_cast<const NameExpr&>(e);
+  if (n.args.present) return nullptr;
+  switch (n.binding) {
+    case NameBinding::Local: return &f.locals[n.slot].Deref();
+    case NameBinding::Constant: return &n.constant;
+    case NameBinding::Global:
+      if (n.cache.epoch == engine_.Epoch() &&
+          (n.cache.kind == GlobalKind::Variable || n.cache.kind == GlobalKind::Constant))
+        return n.cache.var;
+      return nullptr;
+    default: return nullptr;
+  }
+}
+
 Variant Interpreter::EvalBinary(BinaryExpr& b, Frame& f) {
-  Variant l = Eval(*b.left, f);
-  Variant r = Eval(*b.right, f);
+  // Operands are read in place when that cannot change the order of evaluation: the right
+  // one needs no evaluation, so nothing runs between reading the left and the right.
+  Variant lv, rv;
+  const Variant* rp = Peek(*b.right, f);
+  const Variant* lp = rp ? Peek(*b.left, f) : nullptr;
+  if (!lp) {
+    lv = Eval(*b.left, f);
+    lp = &lv;
+  }
+  if (!rp) {
+    rv = Eval(*b.right, f);
+    rp = &rv;
+  }
+  return Binary(b, *lp, *rp);
+}
+
+Variant Interpreter::Binary(const BinaryExpr& b, const Variant& l, const Variant& r) {
   VarType lt = l.Type(), rt = r.Type();
   // Fast paths for the common cases; everything else follows VariantOps' full rules.
   if ((lt == VarType::Long || lt == VarType::Integer) && (rt == VarType::Long || rt == VarType::Integer)) {

@@ -94,6 +94,7 @@ class Interpreter {
   Flow ExecDo(const DoStmt& s, Frame& f);
   Flow ExecWith(const WithStmt& s, Frame& f);
   void ExecAssign(const AssignStmt& s, Frame& f);
+  bool TryAppend(const AssignStmt& s, Frame& f);
   void ExecDim(const DimStmt& s, Frame& f);
   void ExecReDim(const ReDimStmt& s, Frame& f);
   void ExecErase(const EraseStmt& s, Frame& f);
@@ -104,6 +105,8 @@ class Interpreter {
   Variant EvalMember(MemberExpr& m, Frame& f, bool statement);
   Variant EvalIndex(IndexExpr& x, Frame& f);
   Variant EvalBinary(BinaryExpr& b, Frame& f);
+  Variant Binary(const BinaryExpr& b, const Variant& l, const Variant& r);
+  [[nodiscard]] const Variant* Peek(const Expr& e, const Frame& f) const;
   Variant EvalNew(NewExpr& n, Frame& f);
   Variant EvalCall(Expr& e, Frame& f, bool statement);
 

@@ -85,7 +85,9 @@ inline void RunTable(std::initializer_list<Case> cases) {
     Outcome o = RunScript(c.script);
     EXPECT_EQ(o.output, c.output) << "script:\n" << c.script;
     EXPECT_EQ(o.number, c.error) << o.description;
-    if (c.description) EXPECT_EQ(o.description, c.description);
+    if (c.description) {
+      EXPECT_EQ(o.description, c.description);
+    }
   }
 }
 
