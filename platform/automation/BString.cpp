@@ -86,8 +86,9 @@ BString BString::Concat(std::u16string_view a, std::u16string_view b) {
   if (a.size() + b.size() < a.size()) throw AutomationError(errc::kOutOfMemory);
   BString s = Uninitialized(a.size() + b.size());
   if (char16_t* d = s.MutableData()) {
-    std::memcpy(d, a.data(), a.size() * sizeof(char16_t));
-    std::memcpy(d + a.size(), b.data(), b.size() * sizeof(char16_t));
+    // An empty view may have no data pointer at all; memcpy must not see it.
+    if (!a.empty()) std::memcpy(d, a.data(), a.size() * sizeof(char16_t));
+    if (!b.empty()) std::memcpy(d + a.size(), b.data(), b.size() * sizeof(char16_t));
   }
   return s;
 }
