@@ -145,6 +145,7 @@ Variant Interpreter::CallFromHost(Procedure& proc, ScriptObject* me, std::span<V
 }
 
 void Interpreter::ExecuteText(CallContext& ctx, std::u16string_view code, bool global) {
+  CheckStack();
   Frame& caller = ctx.frame;
   Module& module = caller.module ? *caller.module : engine_.GlobalModule();
   if (global || !caller.proc) {
@@ -158,6 +159,7 @@ void Interpreter::ExecuteText(CallContext& ctx, std::u16string_view code, bool g
 }
 
 Variant Interpreter::EvalText(CallContext& ctx, std::u16string_view code) {
+  CheckStack();
   Frame& caller = ctx.frame;
   Module& module = caller.module ? *caller.module : engine_.GlobalModule();
   Ref<Program> program = engine_.Compile(module, code, true, caller.proc, caller.me ? &caller.me->Class() : nullptr);

@@ -782,8 +782,10 @@ class Parser {
     } else {
       left = ParseOperand();
     }
+    int links = 0;
     while (const BinaryRule* rule = BinaryRuleOf(Peek().tok)) {
       if (rule->precedence <= limit) break;
+      if (++links > kMaxChain) Fail(err::kOutOfStackSpace);
       const Token& opAt = Next();
       auto b = Node<BinaryExpr>(opAt);
       b->line = left->line;
@@ -877,7 +879,9 @@ class Parser {
       n->folded = FoldCase(n->name);
       e = std::move(n);
     }
+    int links = 0;
     while (true) {
+      if ((At(Tok::LParen) || At(Tok::Dot)) && ++links > kMaxChain) Fail(err::kOutOfStackSpace);
       if (At(Tok::LParen)) {
         if (pos_ == stopAt) break;
         std::size_t open = pos_;

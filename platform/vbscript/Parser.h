@@ -20,6 +20,9 @@ enum class ParseMode : std::uint8_t {
 
 // Deepest nesting of blocks and parenthesised expressions the parser accepts.
 inline constexpr int kMaxNesting = 200;
+// Longest run of binary operators in one expression, and of ".member" / "(args)" after one
+// name: each link nests the tree one level deeper, which the interpreter walks recursively.
+inline constexpr int kMaxChain = 1000;
 
 [[nodiscard]] automation::Ref<Program> Parse(std::u16string_view source, ParseMode mode);
 

@@ -109,8 +109,16 @@ TEST(Errors, HostileSourceGivesCompileErrorsNotCrashes) {
     EXPECT_GT(o.line, 0u);
     EXPECT_GT(o.column, 0u);
   }
-  Outcome chained = RunScript(members);
-  EXPECT_NE(chained.number, 0);  // a(1)(1)... is legal syntax: it fails when run, or at nesting
+  std::string sum = "x = 1";
+  for (int i = 0; i < 100000; ++i) sum += " + 1";
+  for (const std::string& source : {members, sum}) {
+    Outcome o = RunScript(source);
+    EXPECT_EQ(o.number, 28) << o.description;  // chains longer than the compiler takes
+    EXPECT_EQ(o.line, 1u);
+  }
+  std::string longButFine = "x = 0";
+  for (int i = 0; i < 500; ++i) longButFine += " + 1";
+  EXPECT_EQ(RunScript(longButFine + ": Print x").output, "500\n");
   // A huge literal is just data.
   Outcome big = RunScript("x = \"" + std::string(1 << 20, 'a') + "\": Print Len(x)");
   EXPECT_EQ(big.output, "1048576\n");
