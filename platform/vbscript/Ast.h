@@ -23,9 +23,26 @@ class Module;
 struct Builtin;
 
 enum class BinaryOp : std::uint8_t {
-  Imp, Eqv, Xor, Or, And,
-  Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, Is,
-  Concat, Add, Subtract, Mod, IntDivide, Multiply, Divide, Power,
+  Imp,
+  Eqv,
+  Xor,
+  Or,
+  And,
+  Equal,
+  NotEqual,
+  Less,
+  Greater,
+  LessEqual,
+  GreaterEqual,
+  Is,
+  Concat,
+  Add,
+  Subtract,
+  Mod,
+  IntDivide,
+  Multiply,
+  Divide,
+  Power,
 };
 enum class UnaryOp : std::uint8_t { Not, Negate, Plus, Paren };
 
@@ -34,15 +51,15 @@ enum class ExprKind : std::uint8_t { Literal, Name, Member, Index, Unary, Binary
 // Where a global name led, cached in the node that names it.
 enum class GlobalKind : std::uint8_t {
   Unresolved,
-  Variable,      // a module's variable (var)
-  Constant,      // a module's constant (var, read-only)
-  Procedure,     // proc
-  Class,         // cls
-  NamedObject,   // object added by the host (object)
-  Builtin,       // builtin
-  GlobalMember,  // a member of an object added with its members global (object, id)
-  ImplicitLocal, // not found: the procedure's own implicit variable (slot of the name node)
-  Undefined,     // not found, under Option Explicit or in a context without locals
+  Variable,       // a module's variable (var)
+  Constant,       // a module's constant (var, read-only)
+  Procedure,      // proc
+  Class,          // cls
+  NamedObject,    // object added by the host (object)
+  Builtin,        // builtin
+  GlobalMember,   // a member of an object added with its members global (object, id)
+  ImplicitLocal,  // not found: the procedure's own implicit variable (slot of the name node)
+  Undefined,      // not found, under Option Explicit or in a context without locals
 };
 
 struct GlobalCache {
@@ -68,7 +85,8 @@ enum class NameBinding : std::uint8_t {
 
 // A member access cache: the dispatch id of `name` for objects of one class.
 struct MemberCache {
-  const void* classKey = nullptr;  // ClassInfo* of table-driven objects, ClassDecl* of script objects
+  const void* classKey =
+      nullptr;  // ClassInfo* of table-driven objects, ClassDecl* of script objects
   automation::DispId id = automation::kDispIdUnknown;
   int member = -1;  // script objects: index of the member in the class
 };
@@ -87,7 +105,7 @@ struct LiteralExpr : Expr {
 };
 
 struct ArgList {
-  bool present = false;  // "f()" or "f(x)" as against "f"
+  bool present = false;        // "f()" or "f(x)" as against "f"
   std::vector<ExprPtr> items;  // a missing argument ("f(a, , c)") is null
 };
 
@@ -147,7 +165,20 @@ struct MeExpr : Expr {
 // ---- Statements
 
 enum class StmtKind : std::uint8_t {
-  Call, Assign, Dim, ReDim, Erase, If, Select, For, ForEach, Do, With, Exit, OnError, Nop,
+  Call,
+  Assign,
+  Dim,
+  ReDim,
+  Erase,
+  If,
+  Select,
+  For,
+  ForEach,
+  Do,
+  With,
+  Exit,
+  OnError,
+  Nop,
 };
 
 struct Stmt {
@@ -259,7 +290,7 @@ struct OnErrorStmt : Stmt {
 
 struct ConstDecl {
   std::u16string name, folded;
-  ExprPtr expr;   // as written; the binder folds it to `value`
+  ExprPtr expr;  // as written; the binder folds it to `value`
   Variant value;
   bool isPublic = true;
   std::uint32_t line = 0, column = 0;
@@ -327,7 +358,6 @@ struct ClassDecl {
   Program* program = nullptr;
   [[nodiscard]] int FindMember(std::u16string_view folded) const;
 };
-
 
 // One piece of source as the parser gives it: what AddCode, ExecuteStatement, Execute and
 // Eval compile.

@@ -52,8 +52,8 @@ class Binder {
   void BuildClass(ClassDecl& cls) {
     cls.module = &module_;
     cls.program = &program_;
-    auto add = [&](const std::u16string& name, const std::u16string& folded, bool isPublic, std::uint32_t line,
-                   std::uint32_t column) -> ClassMember& {
+    auto add = [&](const std::u16string& name, const std::u16string& folded, bool isPublic,
+                   std::uint32_t line, std::uint32_t column) -> ClassMember& {
       (void)line;
       (void)column;
       int i = FindMember(cls, folded);
@@ -83,13 +83,22 @@ class Binder {
       Procedure** slot = nullptr;
       switch (proc->kind) {
         case ProcKind::Sub:
-        case ProcKind::Function: slot = &m.method; break;
-        case ProcKind::PropertyGet: slot = &m.get; break;
-        case ProcKind::PropertyLet: slot = &m.let; break;
-        case ProcKind::PropertySet: slot = &m.set; break;
+        case ProcKind::Function:
+          slot = &m.method;
+          break;
+        case ProcKind::PropertyGet:
+          slot = &m.get;
+          break;
+        case ProcKind::PropertyLet:
+          slot = &m.let;
+          break;
+        case ProcKind::PropertySet:
+          slot = &m.set;
+          break;
       }
       bool clash = *slot != nullptr || m.field >= 0 ||
-                   (slot == &m.method && (m.get || m.let || m.set)) || (slot != &m.method && m.method);
+                   (slot == &m.method && (m.get || m.let || m.set)) ||
+                   (slot != &m.method && m.method);
       if (clash) CompileError(err::kNameRedefined, proc->line, proc->column);
       *slot = proc.get();
       if (proc->isPublic) m.isPublic = true;
@@ -146,8 +155,9 @@ class Binder {
       }
       if (isReDim) {
         // ReDim of a name not Dim'd here: a module array when one exists, else a new local.
-        if (module_.Find(n.folded) || std::find(program_.declaredVariables.begin(), program_.declaredVariables.end(),
-                                                n.folded) != program_.declaredVariables.end())
+        if (module_.Find(n.folded) ||
+            std::find(program_.declaredVariables.begin(), program_.declaredVariables.end(),
+                      n.folded) != program_.declaredVariables.end())
           return;
       }
       AddLocal(n.folded);
@@ -158,8 +168,8 @@ class Binder {
     ForEachDim(block, [&](NameExpr& n, bool isReDim) {
       if (scope_.enclosing) return;  // Execute inside a procedure: its Dims become module variables
       (void)isReDim;
-      if (std::find(program_.declaredVariables.begin(), program_.declaredVariables.end(), n.folded) ==
-          program_.declaredVariables.end())
+      if (std::find(program_.declaredVariables.begin(), program_.declaredVariables.end(),
+                    n.folded) == program_.declaredVariables.end())
         program_.declaredVariables.push_back(n.folded);
     });
   }
@@ -186,11 +196,20 @@ class Binder {
           ForEachDim(sel.elseBlock, f);
           break;
         }
-        case StmtKind::For: ForEachDim(static_cast<ForStmt&>(*s).body, f); break;
-        case StmtKind::ForEach: ForEachDim(static_cast<ForEachStmt&>(*s).body, f); break;
-        case StmtKind::Do: ForEachDim(static_cast<DoStmt&>(*s).body, f); break;
-        case StmtKind::With: ForEachDim(static_cast<WithStmt&>(*s).body, f); break;
-        default: break;
+        case StmtKind::For:
+          ForEachDim(static_cast<ForStmt&>(*s).body, f);
+          break;
+        case StmtKind::ForEach:
+          ForEachDim(static_cast<ForEachStmt&>(*s).body, f);
+          break;
+        case StmtKind::Do:
+          ForEachDim(static_cast<DoStmt&>(*s).body, f);
+          break;
+        case StmtKind::With:
+          ForEachDim(static_cast<WithStmt&>(*s).body, f);
+          break;
+        default:
+          break;
       }
     }
   }
@@ -198,7 +217,8 @@ class Binder {
   // ---- constants
   Variant Fold(Expr& e, const Procedure* proc) {
     switch (e.kind) {
-      case ExprKind::Literal: return static_cast<LiteralExpr&>(e).value;
+      case ExprKind::Literal:
+        return static_cast<LiteralExpr&>(e).value;
       case ExprKind::Unary: {
         auto& u = static_cast<UnaryExpr&>(e);
         Variant v = Fold(*u.operand, proc);
@@ -220,11 +240,13 @@ class Binder {
         }
         auto it = programConstants_.find(n.folded);
         if (it != programConstants_.end()) return it->second;
-        if (const Symbol* s = module_.Find(n.folded); s && s->kind == GlobalKind::Constant) return *s->var;
+        if (const Symbol* s = module_.Find(n.folded); s && s->kind == GlobalKind::Constant)
+          return *s->var;
         if (const Variant* c = FindBuiltinConstant(n.folded)) return *c;
         break;
       }
-      default: break;
+      default:
+        break;
     }
     CompileError(err::kExpectedLiteral, e.line, e.column);
   }
@@ -236,7 +258,9 @@ class Binder {
 
   void BindStmt(Stmt& s) {
     switch (s.kind) {
-      case StmtKind::Call: BindExpr(*static_cast<CallStmt&>(s).call); break;
+      case StmtKind::Call:
+        BindExpr(*static_cast<CallStmt&>(s).call);
+        break;
       case StmtKind::Assign: {
         auto& a = static_cast<AssignStmt&>(s);
         BindExpr(*a.target);
@@ -245,14 +269,16 @@ class Binder {
           // s = s & x & y ...: the leftmost operand of the chain of "&" is the target itself.
           auto& t = static_cast<NameExpr&>(*a.target);
           Expr* leftmost = a.value.get();
-          while (leftmost->kind == ExprKind::Binary && static_cast<BinaryExpr*>(leftmost)->op == BinaryOp::Concat)
+          while (leftmost->kind == ExprKind::Binary &&
+                 static_cast<BinaryExpr*>(leftmost)->op == BinaryOp::Concat)
             leftmost = static_cast<BinaryExpr*>(leftmost)->left.get();
           if (leftmost != a.value.get() && leftmost->kind == ExprKind::Name) {
             auto& l = static_cast<NameExpr&>(*leftmost);
-            a.appendsToTarget = !l.args.present && !t.args.present && l.folded == t.folded &&
-                                t.binding == l.binding &&
-                                (t.binding == NameBinding::Local || t.binding == NameBinding::Global ||
-                                 t.binding == NameBinding::Field);
+            a.appendsToTarget =
+                !l.args.present && !t.args.present && l.folded == t.folded &&
+                t.binding == l.binding &&
+                (t.binding == NameBinding::Local || t.binding == NameBinding::Global ||
+                 t.binding == NameBinding::Field);
           }
         }
         break;
@@ -269,7 +295,9 @@ class Binder {
           for (auto& b : v.bounds) BindExpr(*b);
         }
         break;
-      case StmtKind::Erase: BindExpr(*static_cast<EraseStmt&>(s).target); break;
+      case StmtKind::Erase:
+        BindExpr(*static_cast<EraseStmt&>(s).target);
+        break;
       case StmtKind::If: {
         auto& i = static_cast<IfStmt&>(s);
         for (auto& b : i.branches) {
@@ -317,7 +345,8 @@ class Binder {
         BindBlock(w.body);
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 
@@ -329,7 +358,8 @@ class Binder {
 
   void BindExpr(Expr& e) {
     switch (e.kind) {
-      case ExprKind::Literal: break;
+      case ExprKind::Literal:
+        break;
       case ExprKind::Name: {
         auto& n = static_cast<NameExpr&>(e);
         BindArgs(n.args);
@@ -348,14 +378,17 @@ class Binder {
         BindArgs(i.args);
         break;
       }
-      case ExprKind::Unary: BindExpr(*static_cast<UnaryExpr&>(e).operand); break;
+      case ExprKind::Unary:
+        BindExpr(*static_cast<UnaryExpr&>(e).operand);
+        break;
       case ExprKind::Binary: {
         auto& b = static_cast<BinaryExpr&>(e);
         BindExpr(*b.left);
         BindExpr(*b.right);
         break;
       }
-      case ExprKind::New: break;
+      case ExprKind::New:
+        break;
       case ExprKind::Me:
         if (!currentClass_) CompileError(err::kInvalidUseOfMe, e.line, e.column);
         break;
@@ -459,7 +492,9 @@ int FindMember(const ClassDecl& cls, std::u16string_view folded) {
   return -1;
 }
 
-int ClassDecl::FindMember(std::u16string_view folded) const { return vbscript::FindMember(*this, folded); }
+int ClassDecl::FindMember(std::u16string_view folded) const {
+  return vbscript::FindMember(*this, folded);
+}
 
 void Bind(Program& program, Module& module, const BindScope& scope) {
   Binder(program, module, scope).Run();

@@ -127,8 +127,8 @@ struct Index {
       byName.emplace(automation::FoldCase(b.name), &b);
       constantByName.emplace(automation::FoldCase(b.name), b.constant);
     }
-    for (auto table : {StringFunctions(), MathFunctions(), DateFunctions(), ConversionFunctions(), ArrayFunctions(),
-                       FormatFunctions(), GlobalFunctions()}) {
+    for (auto table : {StringFunctions(), MathFunctions(), DateFunctions(), ConversionFunctions(),
+                       ArrayFunctions(), FormatFunctions(), GlobalFunctions()}) {
       for (const auto& b : table) byName.emplace(automation::FoldCase(b.name), &b);
     }
   }
@@ -174,7 +174,9 @@ std::int32_t CountArg(const Variant& v) {
   return n;
 }
 
-automation::BString TextArg(const Variant& v) { return automation::ToBString(v); }
+automation::BString TextArg(const Variant& v) {
+  return automation::ToBString(v);
+}
 
 Variant Value(const Variant& v) {
   if (v.IsObject()) return automation::DefaultValue(v);

@@ -38,8 +38,12 @@ std::span<const Builtin> GlobalFunctions();
 
 // Helpers for the library files.
 namespace lib {
-[[nodiscard]] inline bool Given(const Variant& v) { return !v.IsMissing(); }
-[[nodiscard]] inline bool Given(std::span<Variant> a, std::size_t i) { return i < a.size() && !a[i].IsMissing(); }
+[[nodiscard]] inline bool Given(const Variant& v) {
+  return !v.IsMissing();
+}
+[[nodiscard]] inline bool Given(std::span<Variant> a, std::size_t i) {
+  return i < a.size() && !a[i].IsMissing();
+}
 [[nodiscard]] bool AnyNull(std::span<Variant> a, std::size_t count);
 [[nodiscard]] std::int32_t LongArg(std::span<Variant> a, std::size_t i, std::int32_t otherwise);
 // A whole number argument that must not be Null (94) and must not be negative (5).

@@ -34,15 +34,18 @@ std::u16string Dictionary::KeyOf(const Variant& in) const {
       }
       return k;
     }
-    case VarType::Empty: return u"e";
-    case VarType::Null: return u"z";
+    case VarType::Empty:
+      return u"e";
+    case VarType::Null:
+      return u"z";
     case VarType::Object: {
       auto p = reinterpret_cast<std::uintptr_t>(key.AsObject());
       std::u16string k = u"o";
       for (int i = 0; i < 4; ++i) k += static_cast<char16_t>((p >> (16 * i)) & 0xFFFF);
       return k;
     }
-    case VarType::Error: ThrowRuntime(err::kTypeMismatch);
+    case VarType::Error:
+      ThrowRuntime(err::kTypeMismatch);
     default: {
       if (key.IsArray()) ThrowRuntime(err::kTypeMismatch);
       double d = automation::ToDouble(key);
@@ -63,7 +66,9 @@ void Dictionary::Add(const Variant& key, const Variant& item) {
   entries_.push_back(Entry{key.Deref(), item.Deref(), true});
 }
 
-bool Dictionary::Exists(const Variant& key) const { return index_.count(KeyOf(key)) != 0; }
+bool Dictionary::Exists(const Variant& key) const {
+  return index_.count(KeyOf(key)) != 0;
+}
 
 Variant& Dictionary::Item(const Variant& key) {
   std::u16string k = KeyOf(key);
@@ -138,16 +143,19 @@ void Dictionary::SetCompareMode(CompareMode mode) {
   mode_ = mode;
 }
 
-void Dictionary::ClearForReset() noexcept { RemoveAll(); }
+void Dictionary::ClearForReset() noexcept {
+  RemoveAll();
+}
 
 Variant Dictionary::Invoke(DispId id, InvokeKind kind, std::span<Variant> args) {
-  bool put = automation::Has(kind, InvokeKind::PropertyPut) || automation::Has(kind, InvokeKind::PropertyPutRef);
+  bool put = automation::Has(kind, InvokeKind::PropertyPut) ||
+             automation::Has(kind, InvokeKind::PropertyPutRef);
   if (put && id == kItem) {
     // d(key) = item: replaces the item or adds the key.
     if (args.size() != 2) ThrowRuntime(err::kWrongNumberOfArguments);
     Variant value = args[1].Deref();
-    if (automation::Has(kind, InvokeKind::PropertyPut) && !automation::Has(kind, InvokeKind::PropertyPutRef) &&
-        value.IsObject())
+    if (automation::Has(kind, InvokeKind::PropertyPut) &&
+        !automation::Has(kind, InvokeKind::PropertyPutRef) && value.IsObject())
       value = automation::DefaultValue(value);
     Item(args[0]) = std::move(value);
     return Variant();
@@ -169,28 +177,34 @@ const ClassInfo& Dictionary::Class() {
                       [](Dictionary& d, std::span<Variant> a) { return d.Item(a[0]); })
           .Method(u"Add", 1, {Param(u"Key"), Param(u"Item")},
                   [](Dictionary& d, std::span<Variant> a) { d.Add(a[0], a[1]); })
-          .Get(u"Count", 2, VarType::Long, [](Dictionary& d) { return static_cast<std::int32_t>(d.Count()); })
-          .Method(u"Exists", 3, {Param(u"Key")}, [](Dictionary& d, std::span<Variant> a) { return d.Exists(a[0]); })
-          .Method(u"Items", 4, {}, [](Dictionary& d, std::span<Variant>) {
-            return Variant(SafeArray::FromValues(d.Items()));
-          })
-          .Let(u"Key", kKey, VarType::Variant, [](Dictionary&, const Variant&) {
-            ThrowRuntime(err::kWrongNumberOfArguments);
-          })
-          .Method(u"Remove", 6, {Param(u"Key")}, [](Dictionary& d, std::span<Variant> a) { d.Remove(a[0]); })
+          .Get(u"Count", 2, VarType::Long,
+               [](Dictionary& d) { return static_cast<std::int32_t>(d.Count()); })
+          .Method(u"Exists", 3, {Param(u"Key")},
+                  [](Dictionary& d, std::span<Variant> a) { return d.Exists(a[0]); })
+          .Method(u"Items", 4, {},
+                  [](Dictionary& d, std::span<Variant>) {
+                    return Variant(SafeArray::FromValues(d.Items()));
+                  })
+          .Let(u"Key", kKey, VarType::Variant,
+               [](Dictionary&, const Variant&) { ThrowRuntime(err::kWrongNumberOfArguments); })
+          .Method(u"Remove", 6, {Param(u"Key")},
+                  [](Dictionary& d, std::span<Variant> a) { d.Remove(a[0]); })
           .Method(u"RemoveAll", 7, {}, [](Dictionary& d, std::span<Variant>) { d.RemoveAll(); })
-          .Property(u"CompareMode", 8, VarType::Long,
-                    [](Dictionary& d) { return static_cast<std::int32_t>(d.Mode()); },
-                    [](Dictionary& d, const Variant& v) {
-                      if (v.AsLong() < 0) ThrowRuntime(err::kInvalidProcedureCall);
-                      d.SetCompareMode(v.AsLong() == 0 ? CompareMode::Binary : CompareMode::Text);
-                    })
-          .Method(u"Keys", 10, {}, [](Dictionary& d, std::span<Variant>) {
-            return Variant(SafeArray::FromValues(d.Keys()));
-          })
-          .Method(u"_NewEnum", automation::kDispIdNewEnum, {}, [](Dictionary& d, std::span<Variant>) {
-            return Variant(automation::MakeRef<automation::ValueEnumerator>(d.Keys()));
-          })
+          .Property(
+              u"CompareMode", 8, VarType::Long,
+              [](Dictionary& d) { return static_cast<std::int32_t>(d.Mode()); },
+              [](Dictionary& d, const Variant& v) {
+                if (v.AsLong() < 0) ThrowRuntime(err::kInvalidProcedureCall);
+                d.SetCompareMode(v.AsLong() == 0 ? CompareMode::Binary : CompareMode::Text);
+              })
+          .Method(u"Keys", 10, {},
+                  [](Dictionary& d, std::span<Variant>) {
+                    return Variant(SafeArray::FromValues(d.Keys()));
+                  })
+          .Method(u"_NewEnum", automation::kDispIdNewEnum, {},
+                  [](Dictionary& d, std::span<Variant>) {
+                    return Variant(automation::MakeRef<automation::ValueEnumerator>(d.Keys()));
+                  })
           .Build();
   return info;
 }

@@ -21,7 +21,8 @@ class Dictionary : public automation::AutomationObject<Dictionary>, public Engin
  public:
   static const automation::ClassInfo& Class();
 
-  Variant Invoke(automation::DispId id, automation::InvokeKind kind, std::span<Variant> args) override;
+  Variant Invoke(automation::DispId id, automation::InvokeKind kind,
+                 std::span<Variant> args) override;
 
   void Add(const Variant& key, const Variant& item);
   [[nodiscard]] bool Exists(const Variant& key) const;

@@ -52,7 +52,8 @@ auto Guarded(Interpreter& interpreter, F&& body) {
     return body();
   } catch (const ScriptTimeout&) {
     if (interpreter.Depth() > 1) throw;
-    throw ScriptError(ErrorKind::Runtime, kTimedOut, std::u16string(kRuntimeSource), std::u16string(kTimedOutText));
+    throw ScriptError(ErrorKind::Runtime, kTimedOut, std::u16string(kRuntimeSource),
+                      std::u16string(kTimedOutText));
   } catch (ScriptError&) {
     throw;
   } catch (const automation::AutomationError& e) {
@@ -66,7 +67,8 @@ auto Guarded(Interpreter& interpreter, F&& body) {
 
 }  // namespace
 
-Engine::Engine() : err_(automation::MakeRef<ErrObject>()), interpreter_(std::make_unique<Interpreter>(*this)) {
+Engine::Engine()
+    : err_(automation::MakeRef<ErrObject>()), interpreter_(std::make_unique<Interpreter>(*this)) {
   link_ = automation::MakeRef<EngineLink>();
   link_->interpreter = interpreter_.get();
   modules_.push_back(std::make_unique<Module>(*this, std::u16string(kGlobalModuleName)));
@@ -82,7 +84,8 @@ void Engine::ClearAll() {
   link_->interpreter = nullptr;
   std::vector<std::pair<Ref<automation::Dispatch>, ResetClearable*>> live;
   live.reserve(tracked_.size());
-  for (ResetClearable* t : tracked_) live.emplace_back(Ref<automation::Dispatch>(t->AsDispatch()), t);
+  for (ResetClearable* t : tracked_)
+    live.emplace_back(Ref<automation::Dispatch>(t->AsDispatch()), t);
   tracked_.clear();
   for (auto& [ref, object] : live) object->ClearForReset();
   live.clear();
@@ -99,7 +102,9 @@ void Engine::Reset() {
   modules_.push_back(std::make_unique<Module>(*this, std::u16string(kGlobalModuleName)));
 }
 
-bool Engine::IsRunning() const noexcept { return interpreter_->Depth() > 0; }
+bool Engine::IsRunning() const noexcept {
+  return interpreter_->Depth() > 0;
+}
 
 Module* Engine::FindModule(std::u16string_view name) noexcept {
   for (auto& m : modules_) {
@@ -173,8 +178,8 @@ bool Engine::Resolve(Module& module, const std::u16string& folded, GlobalCache& 
   return false;
 }
 
-Ref<Program> Engine::Compile(Module& module, std::u16string_view code, bool expression, const Procedure* enclosing,
-                             ClassDecl* enclosingClass) {
+Ref<Program> Engine::Compile(Module& module, std::u16string_view code, bool expression,
+                             const Procedure* enclosing, ClassDecl* enclosingClass) {
   Ref<Program> program;
   try {
     program = Parse(code, expression ? ParseMode::Expression : ParseMode::Code);
@@ -221,7 +226,9 @@ void Engine::AddCode(Module& module, std::u16string_view code) {
   });
 }
 
-void Engine::ExecuteStatement(Module& module, std::u16string_view code) { AddCode(module, code); }
+void Engine::ExecuteStatement(Module& module, std::u16string_view code) {
+  AddCode(module, code);
+}
 
 Variant Engine::Eval(Module& module, std::u16string_view expression) {
   return Guarded(*interpreter_, [&] {
@@ -234,8 +241,10 @@ Variant Engine::Run(Module& module, std::u16string_view procedure, std::span<Var
   return Guarded(*interpreter_, [&]() -> Variant {
     std::u16string folded = automation::FoldCase(procedure);
     const Symbol* s = module.Find(folded);
-    if ((!s || s->kind != GlobalKind::Procedure) && &module != &GlobalModule()) s = GlobalModule().Find(folded);
-    if (!s || s->kind != GlobalKind::Procedure) ThrowRuntime(err::kSubOrFunctionNotDefined, std::u16string(procedure));
+    if ((!s || s->kind != GlobalKind::Procedure) && &module != &GlobalModule())
+      s = GlobalModule().Find(folded);
+    if (!s || s->kind != GlobalKind::Procedure)
+      ThrowRuntime(err::kSubOrFunctionNotDefined, std::u16string(procedure));
     return interpreter_->CallFromHost(*s->proc, nullptr, args);
   });
 }

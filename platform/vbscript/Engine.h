@@ -67,7 +67,9 @@ class Engine {
   [[nodiscard]] Module* FindModule(std::u16string_view name) noexcept;
   // Adds a module; an existing name is refused with error 457.
   Module& AddModule(std::u16string_view name);
-  [[nodiscard]] const std::vector<std::unique_ptr<Module>>& Modules() const noexcept { return modules_; }
+  [[nodiscard]] const std::vector<std::unique_ptr<Module>>& Modules() const noexcept {
+    return modules_;
+  }
 
   // ---- named objects. `self` (the object that owns this engine, such as the script control)
   // is held without a reference so that adding it to its own scripts makes no cycle.

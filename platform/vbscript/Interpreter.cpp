@@ -56,7 +56,8 @@ ScriptError ToScriptError(const automation::AutomationError& e) {
     std::u16string description = e.Description();
     if (description.empty() || description == automation::kApplicationDefinedErrorText)
       description = std::u16string(ErrorText(e.Number()));
-    return ScriptError(ErrorKind::Runtime, e.Number(), std::u16string(kRuntimeSource), std::move(description));
+    return ScriptError(ErrorKind::Runtime, e.Number(), std::u16string(kRuntimeSource),
+                       std::move(description));
   }
   return FromHostError(e);
 }
@@ -112,7 +113,9 @@ Interpreter::Session::~Session() {
   currentEngine = previousEngine_;
 }
 
-Engine* Engine::Current() noexcept { return currentEngine; }
+Engine* Engine::Current() noexcept {
+  return currentEngine;
+}
 
 void Interpreter::SlowTick() {
   ticks_ = 1024;
@@ -154,7 +157,8 @@ void Interpreter::ExecuteText(CallContext& ctx, std::u16string_view code, bool g
     return;
   }
   // Execute inside a procedure: the code sees and changes the procedure's variables.
-  Ref<Program> program = engine_.Compile(module, code, false, caller.proc, caller.me ? &caller.me->Class() : nullptr);
+  Ref<Program> program =
+      engine_.Compile(module, code, false, caller.proc, caller.me ? &caller.me->Class() : nullptr);
   ExecBlock(program->statements, caller);
 }
 
@@ -162,7 +166,8 @@ Variant Interpreter::EvalText(CallContext& ctx, std::u16string_view code) {
   CheckStack();
   Frame& caller = ctx.frame;
   Module& module = caller.module ? *caller.module : engine_.GlobalModule();
-  Ref<Program> program = engine_.Compile(module, code, true, caller.proc, caller.me ? &caller.me->Class() : nullptr);
+  Ref<Program> program =
+      engine_.Compile(module, code, true, caller.proc, caller.me ? &caller.me->Class() : nullptr);
   if (!program->expression) ThrowRuntime(err::kSyntaxError);
   return Eval(*program->expression, caller);
 }
@@ -201,29 +206,49 @@ Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
 
 Flow Interpreter::Exec(const Stmt& s, Frame& f) {
   switch (s.kind) {
-    case StmtKind::Call: EvalCall(*static_cast<const CallStmt&>(s).call, f, true); return Flow::Normal;
-    case StmtKind::Assign: ExecAssign(static_cast<const AssignStmt&>(s), f); return Flow::Normal;
-    case StmtKind::If: return ExecIf(static_cast<const IfStmt&>(s), f);
-    case StmtKind::For: return ExecFor(static_cast<const ForStmt&>(s), f);
-    case StmtKind::Do: return ExecDo(static_cast<const DoStmt&>(s), f);
-    case StmtKind::ForEach: return ExecForEach(static_cast<const ForEachStmt&>(s), f);
-    case StmtKind::Select: return ExecSelect(static_cast<const SelectStmt&>(s), f);
-    case StmtKind::With: return ExecWith(static_cast<const WithStmt&>(s), f);
-    case StmtKind::Dim: ExecDim(static_cast<const DimStmt&>(s), f); return Flow::Normal;
-    case StmtKind::ReDim: ExecReDim(static_cast<const ReDimStmt&>(s), f); return Flow::Normal;
-    case StmtKind::Erase: ExecErase(static_cast<const EraseStmt&>(s), f); return Flow::Normal;
+    case StmtKind::Call:
+      EvalCall(*static_cast<const CallStmt&>(s).call, f, true);
+      return Flow::Normal;
+    case StmtKind::Assign:
+      ExecAssign(static_cast<const AssignStmt&>(s), f);
+      return Flow::Normal;
+    case StmtKind::If:
+      return ExecIf(static_cast<const IfStmt&>(s), f);
+    case StmtKind::For:
+      return ExecFor(static_cast<const ForStmt&>(s), f);
+    case StmtKind::Do:
+      return ExecDo(static_cast<const DoStmt&>(s), f);
+    case StmtKind::ForEach:
+      return ExecForEach(static_cast<const ForEachStmt&>(s), f);
+    case StmtKind::Select:
+      return ExecSelect(static_cast<const SelectStmt&>(s), f);
+    case StmtKind::With:
+      return ExecWith(static_cast<const WithStmt&>(s), f);
+    case StmtKind::Dim:
+      ExecDim(static_cast<const DimStmt&>(s), f);
+      return Flow::Normal;
+    case StmtKind::ReDim:
+      ExecReDim(static_cast<const ReDimStmt&>(s), f);
+      return Flow::Normal;
+    case StmtKind::Erase:
+      ExecErase(static_cast<const EraseStmt&>(s), f);
+      return Flow::Normal;
     case StmtKind::Exit: {
       switch (static_cast<const ExitStmt&>(s).what) {
-        case ExitKind::Do: return Flow::ExitDo;
-        case ExitKind::For: return Flow::ExitFor;
-        default: return Flow::ExitProcedure;
+        case ExitKind::Do:
+          return Flow::ExitDo;
+        case ExitKind::For:
+          return Flow::ExitFor;
+        default:
+          return Flow::ExitProcedure;
       }
     }
     case StmtKind::OnError:
       f.resumeNext = static_cast<const OnErrorStmt&>(s).resumeNext;
       engine_.Err().Clear();
       return Flow::Normal;
-    case StmtKind::Nop: return Flow::Normal;
+    case StmtKind::Nop:
+      return Flow::Normal;
   }
   return Flow::Normal;
 }
@@ -253,7 +278,8 @@ Flow Interpreter::ExecSelect(const SelectStmt& s, Frame& f) {
   for (const auto& c : s.cases) {
     for (const auto& v : c.values) {
       Variant value = Eval(*v, f);
-      if (IsTrue(OpCompare(BinaryOp::Equal, subject, value, subjectLiteral, v->kind == ExprKind::Literal)))
+      if (IsTrue(OpCompare(BinaryOp::Equal, subject, value, subjectLiteral,
+                           v->kind == ExprKind::Literal)))
         return ExecBlock(c.body, f);
     }
   }
@@ -275,13 +301,17 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
     // Whole numbers: the counter stays an Integer while it fits (as VB's does), a Long after.
     std::int64_t end = automation::ToLong(to), inc = automation::ToLong(step);
     std::int64_t i = automation::ToLong(from);
-    bool small = from.Type() != VarType::Long && to.Type() != VarType::Long && step.Type() != VarType::Long;
+    bool small =
+        from.Type() != VarType::Long && to.Type() != VarType::Long && step.Type() != VarType::Long;
     while (true) {
       // The counter takes each value before the test, so after the loop it holds the first
       // value past the end, as VB leaves it.
-      if (small && i >= -32768 && i <= 32767) *counter = Variant(static_cast<std::int16_t>(i));
-      else if (i >= INT32_MIN && i <= INT32_MAX) *counter = Variant(static_cast<std::int32_t>(i));
-      else ThrowRuntime(err::kOverflow);
+      if (small && i >= -32768 && i <= 32767)
+        *counter = Variant(static_cast<std::int16_t>(i));
+      else if (i >= INT32_MIN && i <= INT32_MAX)
+        *counter = Variant(static_cast<std::int32_t>(i));
+      else
+        ThrowRuntime(err::kOverflow);
       if (inc >= 0 ? i > end : i < end) break;
       Flow r = ExecBlock(s.body, f);
       if (r == Flow::ExitFor) break;
@@ -290,9 +320,12 @@ Flow Interpreter::ExecFor(const ForStmt& s, Frame& f) {
       counter = Storage(counterName, f, true);
       // The body may have changed the counter; the next value follows from what it holds.
       const Variant& now = counter->Deref();
-      if (now.Type() == VarType::Integer) i = now.AsInteger();
-      else if (now.Type() == VarType::Long) i = now.AsLong();
-      else i = automation::ToLong(now);
+      if (now.Type() == VarType::Integer)
+        i = now.AsInteger();
+      else if (now.Type() == VarType::Long)
+        i = now.AsLong();
+      else
+        i = automation::ToLong(now);
       i += inc;
     }
     return Flow::Normal;
@@ -335,8 +368,10 @@ Flow Interpreter::ExecForEach(const ForEachStmt& s, Frame& f) {
   Ref<automation::Enumerator> enumerator;
   try {
     // An enumerator itself is walked as it is; anything else is asked for one (dispatch id -4).
-    if (auto* e = dynamic_cast<automation::Enumerator*>(object)) enumerator = Ref<automation::Enumerator>(e);
-    else enumerator = automation::EnumeratorOf(*object);
+    if (auto* e = dynamic_cast<automation::Enumerator*>(object))
+      enumerator = Ref<automation::Enumerator>(e);
+    else
+      enumerator = automation::EnumeratorOf(*object);
   } catch (const ScriptError&) {
     throw;
   } catch (const automation::AutomationError& e) {
@@ -403,7 +438,8 @@ bool Interpreter::TryAppend(const AssignStmt& s, Frame& f) {
   std::size_t length = storage->Deref().AsString().size();
   // The right operands of the chain, innermost first.
   std::vector<Expr*> operands;
-  for (Expr* e = s.value.get(); e->kind == ExprKind::Binary && static_cast<BinaryExpr*>(e)->op == BinaryOp::Concat;
+  for (Expr* e = s.value.get();
+       e->kind == ExprKind::Binary && static_cast<BinaryExpr*>(e)->op == BinaryOp::Concat;
        e = static_cast<BinaryExpr*>(e)->left.get())
     operands.push_back(static_cast<BinaryExpr*>(e)->right.get());
   std::vector<Variant> values;
@@ -420,8 +456,10 @@ bool Interpreter::TryAppend(const AssignStmt& s, Frame& f) {
     return true;
   }
   for (const Variant& v : values) {
-    if (v.IsString()) storage->AppendText(v.AsString());
-    else if (!v.IsNull()) storage->AppendText(automation::ToBString(LetValue(v)).view());
+    if (v.IsString())
+      storage->AppendText(v.AsString());
+    else if (!v.IsNull())
+      storage->AppendText(automation::ToBString(LetValue(v)).view());
   }
   return true;
 }
@@ -480,12 +518,14 @@ void Interpreter::ExecReDim(const ReDimStmt& s, Frame& f) {
 
 void Interpreter::ExecErase(const EraseStmt& s, Frame& f) {
   Variant* storage = Storage(static_cast<NameExpr&>(*s.target), f, false);
-  if (!storage || !storage->Deref().IsArray()) ThrowRuntime(err::kTypeMismatch, NameOf(s.target.get()));
+  if (!storage || !storage->Deref().IsArray())
+    ThrowRuntime(err::kTypeMismatch, NameOf(s.target.get()));
   Variant& var = storage->Deref();
   if (var.AsArray().IsFixed()) {
     var.MutableArray().Clear();
   } else {
-    var = Variant(automation::MakeRef<SafeArray>(VarType::Variant, std::vector<SafeArray::Bound>{}));
+    var =
+        Variant(automation::MakeRef<SafeArray>(VarType::Variant, std::vector<SafeArray::Bound>{}));
   }
 }
 
@@ -493,15 +533,19 @@ void Interpreter::ExecErase(const EraseStmt& s, Frame& f) {
 
 Variant Interpreter::Eval(Expr& e, Frame& f) {
   switch (e.kind) {
-    case ExprKind::Literal: return static_cast<LiteralExpr&>(e).value;
+    case ExprKind::Literal:
+      return static_cast<LiteralExpr&>(e).value;
     case ExprKind::Name: {
       auto& n = static_cast<NameExpr&>(e);
       if (n.binding == NameBinding::Local && !n.args.present) return f.locals[n.slot].Deref();
       return EvalName(n, f, false);
     }
-    case ExprKind::Binary: return EvalBinary(static_cast<BinaryExpr&>(e), f);
-    case ExprKind::Member: return EvalMember(static_cast<MemberExpr&>(e), f, false);
-    case ExprKind::Index: return EvalIndex(static_cast<IndexExpr&>(e), f);
+    case ExprKind::Binary:
+      return EvalBinary(static_cast<BinaryExpr&>(e), f);
+    case ExprKind::Member:
+      return EvalMember(static_cast<MemberExpr&>(e), f, false);
+    case ExprKind::Index:
+      return EvalIndex(static_cast<IndexExpr&>(e), f);
     case ExprKind::Unary: {
       auto& u = static_cast<UnaryExpr&>(e);
       switch (u.op) {
@@ -514,7 +558,8 @@ Variant Interpreter::Eval(Expr& e, Frame& f) {
           if (v.Type() == VarType::Double) return Variant(-v.AsDouble());
           return OpNegate(v);
         }
-        case UnaryOp::Not: return OpNot(Eval(*u.operand, f));
+        case UnaryOp::Not:
+          return OpNot(Eval(*u.operand, f));
         case UnaryOp::Plus: {
           Variant v = Eval(*u.operand, f);
           if (v.IsObject()) return LetValue(v);
@@ -523,7 +568,8 @@ Variant Interpreter::Eval(Expr& e, Frame& f) {
       }
       return Variant();
     }
-    case ExprKind::New: return EvalNew(static_cast<NewExpr&>(e), f);
+    case ExprKind::New:
+      return EvalNew(static_cast<NewExpr&>(e), f);
     case ExprKind::Me:
       if (!f.me) ThrowRuntime(err::kObjectRequired, u"Me");
       return Variant(static_cast<Dispatch*>(f.me));
@@ -539,14 +585,17 @@ const Variant* Interpreter::Peek(const Expr& e, const Frame& f) const {
   const auto& n = static_cast<const NameExpr&>(e);
   if (n.args.present) return nullptr;
   switch (n.binding) {
-    case NameBinding::Local: return &f.locals[n.slot].Deref();
-    case NameBinding::Constant: return &n.constant;
+    case NameBinding::Local:
+      return &f.locals[n.slot].Deref();
+    case NameBinding::Constant:
+      return &n.constant;
     case NameBinding::Global:
       if (n.cache.epoch == engine_.Epoch() &&
           (n.cache.kind == GlobalKind::Variable || n.cache.kind == GlobalKind::Constant))
         return n.cache.var;
       return nullptr;
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -570,7 +619,8 @@ Variant Interpreter::EvalBinary(BinaryExpr& b, Frame& f) {
 Variant Interpreter::Binary(const BinaryExpr& b, const Variant& l, const Variant& r) {
   VarType lt = l.Type(), rt = r.Type();
   // Fast paths for the common cases; everything else follows VariantOps' full rules.
-  if ((lt == VarType::Long || lt == VarType::Integer) && (rt == VarType::Long || rt == VarType::Integer)) {
+  if ((lt == VarType::Long || lt == VarType::Integer) &&
+      (rt == VarType::Long || rt == VarType::Integer)) {
     std::int64_t x = lt == VarType::Long ? l.AsLong() : l.AsInteger();
     std::int64_t y = rt == VarType::Long ? r.AsLong() : r.AsInteger();
     bool small = lt == VarType::Integer && rt == VarType::Integer;
@@ -580,15 +630,24 @@ Variant Interpreter::Binary(const BinaryExpr& b, const Variant& l, const Variant
       return Variant(static_cast<double>(v));
     };
     switch (b.op) {
-      case BinaryOp::Add: return result(x + y);
-      case BinaryOp::Subtract: return result(x - y);
-      case BinaryOp::Multiply: return result(x * y);
-      case BinaryOp::Equal: return Variant(x == y);
-      case BinaryOp::NotEqual: return Variant(x != y);
-      case BinaryOp::Less: return Variant(x < y);
-      case BinaryOp::Greater: return Variant(x > y);
-      case BinaryOp::LessEqual: return Variant(x <= y);
-      case BinaryOp::GreaterEqual: return Variant(x >= y);
+      case BinaryOp::Add:
+        return result(x + y);
+      case BinaryOp::Subtract:
+        return result(x - y);
+      case BinaryOp::Multiply:
+        return result(x * y);
+      case BinaryOp::Equal:
+        return Variant(x == y);
+      case BinaryOp::NotEqual:
+        return Variant(x != y);
+      case BinaryOp::Less:
+        return Variant(x < y);
+      case BinaryOp::Greater:
+        return Variant(x > y);
+      case BinaryOp::LessEqual:
+        return Variant(x <= y);
+      case BinaryOp::GreaterEqual:
+        return Variant(x >= y);
       case BinaryOp::Mod:
         if (y == 0) ThrowRuntime(err::kDivisionByZero);
         return result(x % y);
@@ -598,7 +657,8 @@ Variant Interpreter::Binary(const BinaryExpr& b, const Variant& l, const Variant
       case BinaryOp::Divide:
         if (y == 0) ThrowRuntime(x == 0 ? err::kOverflow : err::kDivisionByZero);
         return Variant(static_cast<double>(x) / static_cast<double>(y));
-      default: break;
+      default:
+        break;
     }
   } else if (lt == VarType::Double && rt == VarType::Double) {
     double x = l.AsDouble(), y = r.AsDouble();
@@ -610,21 +670,32 @@ Variant Interpreter::Binary(const BinaryExpr& b, const Variant& l, const Variant
         if (!std::isfinite(v)) ThrowRuntime(err::kOverflow);
         return Variant(v);
       }
-      case BinaryOp::Less: return Variant(x < y);
-      case BinaryOp::Greater: return Variant(x > y);
-      case BinaryOp::LessEqual: return Variant(x <= y);
-      case BinaryOp::GreaterEqual: return Variant(x >= y);
-      case BinaryOp::Equal: return Variant(x == y);
-      case BinaryOp::NotEqual: return Variant(x != y);
-      default: break;
+      case BinaryOp::Less:
+        return Variant(x < y);
+      case BinaryOp::Greater:
+        return Variant(x > y);
+      case BinaryOp::LessEqual:
+        return Variant(x <= y);
+      case BinaryOp::GreaterEqual:
+        return Variant(x >= y);
+      case BinaryOp::Equal:
+        return Variant(x == y);
+      case BinaryOp::NotEqual:
+        return Variant(x != y);
+      default:
+        break;
     }
   } else if (lt == VarType::String && rt == VarType::String) {
     switch (b.op) {
       case BinaryOp::Concat:
-      case BinaryOp::Add: return Variant(automation::BString::Concat(l.AsString(), r.AsString()));
-      case BinaryOp::Equal: return Variant(l.AsString() == r.AsString());
-      case BinaryOp::NotEqual: return Variant(l.AsString() != r.AsString());
-      default: break;
+      case BinaryOp::Add:
+        return Variant(automation::BString::Concat(l.AsString(), r.AsString()));
+      case BinaryOp::Equal:
+        return Variant(l.AsString() == r.AsString());
+      case BinaryOp::NotEqual:
+        return Variant(l.AsString() != r.AsString());
+      default:
+        break;
     }
   }
   switch (b.op) {
@@ -633,17 +704,23 @@ Variant Interpreter::Binary(const BinaryExpr& b, const Variant& l, const Variant
     case BinaryOp::Less:
     case BinaryOp::Greater:
     case BinaryOp::LessEqual:
-    case BinaryOp::GreaterEqual: return OpCompare(b.op, l, r, b.leftLiteral, b.rightLiteral);
-    default: return ApplyBinary(b.op, l, r);
+    case BinaryOp::GreaterEqual:
+      return OpCompare(b.op, l, r, b.leftLiteral, b.rightLiteral);
+    default:
+      return ApplyBinary(b.op, l, r);
   }
 }
 
 Variant Interpreter::EvalCall(Expr& e, Frame& f, bool statement) {
   switch (e.kind) {
-    case ExprKind::Name: return EvalName(static_cast<NameExpr&>(e), f, statement);
-    case ExprKind::Member: return EvalMember(static_cast<MemberExpr&>(e), f, statement);
-    case ExprKind::Index: return EvalIndex(static_cast<IndexExpr&>(e), f);
-    default: return Eval(e, f);
+    case ExprKind::Name:
+      return EvalName(static_cast<NameExpr&>(e), f, statement);
+    case ExprKind::Member:
+      return EvalMember(static_cast<MemberExpr&>(e), f, statement);
+    case ExprKind::Index:
+      return EvalIndex(static_cast<IndexExpr&>(e), f);
+    default:
+      return Eval(e, f);
   }
 }
 
@@ -686,10 +763,13 @@ Variant Interpreter::EvalName(NameExpr& n, Frame& f, bool statement) {
       if (n.args.present) ThrowRuntime(err::kTypeMismatch, n.name);
       return n.constant;
     case NameBinding::Method:
-      return CallScriptMember(*f.me, n.slot, statement ? InvokeKind::Method : InvokeKind::Method | InvokeKind::PropertyGet,
-                              &n.args, f, nullptr, n.name);
+      return CallScriptMember(
+          *f.me, n.slot,
+          statement ? InvokeKind::Method : InvokeKind::Method | InvokeKind::PropertyGet, &n.args, f,
+          nullptr, n.name);
     case NameBinding::Global:
-    case NameBinding::Unbound: break;
+    case NameBinding::Unbound:
+      break;
   }
   GlobalCache& c = Resolve(n, f);
   switch (c.kind) {
@@ -700,20 +780,25 @@ Variant Interpreter::EvalName(NameExpr& n, Frame& f, bool statement) {
         return *c.var;
       }
       return ApplyArgs(*c.var, n.args, f, n.name);
-    case GlobalKind::Procedure: return CallScript(*c.proc, nullptr, &n.args, f, n.name);
-    case GlobalKind::Builtin: return CallBuiltin(*c.builtin, n.args, f, n.name);
+    case GlobalKind::Procedure:
+      return CallScript(*c.proc, nullptr, &n.args, f, n.name);
+    case GlobalKind::Builtin:
+      return CallBuiltin(*c.builtin, n.args, f, n.name);
     case GlobalKind::NamedObject: {
       Variant object(c.object);
       if (!n.args.present) return object;
       return ApplyArgs(object, n.args, f, n.name);
     }
     case GlobalKind::GlobalMember:
-      return CallDispatch(*c.object, c.id, statement ? InvokeKind::Method : InvokeKind::Method | InvokeKind::PropertyGet,
-                          &n.args, f, nullptr);
+      return CallDispatch(
+          *c.object, c.id,
+          statement ? InvokeKind::Method : InvokeKind::Method | InvokeKind::PropertyGet, &n.args, f,
+          nullptr);
     case GlobalKind::ImplicitLocal:
       if (statement || n.args.present) ThrowRuntime(err::kTypeMismatch, n.name);
       return f.locals[n.slot].Deref();
-    case GlobalKind::Class: ThrowRuntime(err::kTypeMismatch, n.name);
+    case GlobalKind::Class:
+      ThrowRuntime(err::kTypeMismatch, n.name);
     case GlobalKind::Undefined:
     case GlobalKind::Unresolved:
       if (ExplicitIn(f)) ThrowRuntime(err::kVariableUndefined, n.name);
@@ -724,7 +809,8 @@ Variant Interpreter::EvalName(NameExpr& n, Frame& f, bool statement) {
   return Variant();
 }
 
-Variant Interpreter::ApplyArgs(const Variant& value, ArgList& args, Frame& f, const std::u16string& name) {
+Variant Interpreter::ApplyArgs(const Variant& value, ArgList& args, Frame& f,
+                               const std::u16string& name) {
   const Variant& v = value.Deref();
   if (v.IsArray()) {
     std::vector<std::int32_t> indices = Indices(args, f);
@@ -740,8 +826,8 @@ Variant Interpreter::ApplyArgs(const Variant& value, ArgList& args, Frame& f, co
   ThrowRuntime(err::kTypeMismatch, name);
 }
 
-Variant Interpreter::CallDefault(const Variant& objectValue, InvokeKind kind, ArgList* args, Frame& f,
-                                 const Variant* assigned, const std::u16string& name) {
+Variant Interpreter::CallDefault(const Variant& objectValue, InvokeKind kind, ArgList* args,
+                                 Frame& f, const Variant* assigned, const std::u16string& name) {
   Dispatch* object = objectValue.Deref().AsObject();
   if (!object) ThrowRuntime(err::kObjectRequired, name);
   if (ScriptObject* so = AsScriptObject(object)) {
@@ -772,9 +858,9 @@ Variant Interpreter::EvalMember(MemberExpr& m, Frame& f, bool statement) {
   return CallObject(object, m.name, &m.cache, kind, &m.args, f, nullptr, m.object.get());
 }
 
-Variant Interpreter::CallObject(const Variant& objectValue, std::u16string_view name, MemberCache* cache,
-                                InvokeKind kind, ArgList* args, Frame& f, const Variant* assigned,
-                                const Expr* objectExpr) {
+Variant Interpreter::CallObject(const Variant& objectValue, std::u16string_view name,
+                                MemberCache* cache, InvokeKind kind, ArgList* args, Frame& f,
+                                const Variant* assigned, const Expr* objectExpr) {
   const Variant& v = objectValue.Deref();
   if (!v.IsObject() || !v.AsObject()) ThrowRuntime(err::kObjectRequired, NameOf(objectExpr));
   Dispatch* object = v.AsObject();
@@ -809,12 +895,13 @@ Variant Interpreter::CallObject(const Variant& objectValue, std::u16string_view 
       cache->id = id;
     }
   }
-  if (id == automation::kDispIdUnknown) ThrowRuntime(err::kObjectDoesNotSupportMember, std::u16string(name));
+  if (id == automation::kDispIdUnknown)
+    ThrowRuntime(err::kObjectDoesNotSupportMember, std::u16string(name));
   return CallDispatch(*object, id, kind, args, f, assigned);
 }
 
-Variant Interpreter::CallDispatch(Dispatch& object, DispId id, InvokeKind kind, ArgList* args, Frame& f,
-                                  const Variant* assigned) {
+Variant Interpreter::CallDispatch(Dispatch& object, DispId id, InvokeKind kind, ArgList* args,
+                                  Frame& f, const Variant* assigned) {
   std::size_t count = (args ? args->items.size() : 0) + (assigned ? 1 : 0);
   SmallVariants<8> argv(count);
   if (args) {
@@ -845,12 +932,14 @@ Variant Interpreter::CallDispatch(Dispatch& object, DispId id, InvokeKind kind, 
   }
 }
 
-Variant Interpreter::CallScriptMember(ScriptObject& object, int memberIndex, InvokeKind kind, ArgList* args,
-                                      Frame& f, const Variant* assigned, std::u16string_view name) {
+Variant Interpreter::CallScriptMember(ScriptObject& object, int memberIndex, InvokeKind kind,
+                                      ArgList* args, Frame& f, const Variant* assigned,
+                                      std::u16string_view name) {
   if (!object.Alive()) ThrowRuntime(err::kObjectRequired, std::u16string(name));
   Ref<Dispatch> hold(&object);
   const ClassMember& m = object.Class().members[static_cast<std::size_t>(memberIndex)];
-  bool put = automation::Has(kind, InvokeKind::PropertyPut) || automation::Has(kind, InvokeKind::PropertyPutRef);
+  bool put = automation::Has(kind, InvokeKind::PropertyPut) ||
+             automation::Has(kind, InvokeKind::PropertyPutRef);
   if (m.field >= 0) {
     Variant& field = object.fields[static_cast<std::size_t>(m.field)];
     if (!put) {
@@ -962,7 +1051,8 @@ Variant Interpreter::Invoke(Procedure& proc, ScriptObject* me, std::span<Variant
   return std::move(locals[0]);
 }
 
-Variant Interpreter::CallBuiltin(const Builtin& b, ArgList& args, Frame& f, const std::u16string& name) {
+Variant Interpreter::CallBuiltin(const Builtin& b, ArgList& args, Frame& f,
+                                 const std::u16string& name) {
   if (b.isConstant) {
     if (args.present && !args.items.empty()) ThrowRuntime(err::kTypeMismatch, name);
     return *b.constant;
@@ -1023,12 +1113,13 @@ void Interpreter::Terminate(ScriptObject& object) noexcept {
   }
 }
 
-Variant Interpreter::InvokeScriptMember(ScriptObject& object, int member, InvokeKind kind, std::span<Variant> args,
-                                        bool fromInside) {
+Variant Interpreter::InvokeScriptMember(ScriptObject& object, int member, InvokeKind kind,
+                                        std::span<Variant> args, bool fromInside) {
   (void)fromInside;
   Session session(*this);
   const ClassMember& m = object.Class().members[static_cast<std::size_t>(member)];
-  bool put = automation::Has(kind, InvokeKind::PropertyPut) || automation::Has(kind, InvokeKind::PropertyPutRef);
+  bool put = automation::Has(kind, InvokeKind::PropertyPut) ||
+             automation::Has(kind, InvokeKind::PropertyPutRef);
   try {
     if (m.field >= 0) {
       Variant& field = object.fields[static_cast<std::size_t>(m.field)];
@@ -1043,8 +1134,10 @@ Variant Interpreter::InvokeScriptMember(ScriptObject& object, int member, Invoke
       for (auto& a : args) indices.push_back(automation::ToLong(a));
       return field.AsArray().At(indices);
     }
-    Procedure* p = put ? (automation::Has(kind, InvokeKind::PropertyPutRef) && m.set ? m.set : (m.let ? m.let : m.set))
-                       : (m.method ? m.method : m.get);
+    Procedure* p =
+        put ? (automation::Has(kind, InvokeKind::PropertyPutRef) && m.set ? m.set
+                                                                          : (m.let ? m.let : m.set))
+            : (m.method ? m.method : m.get);
     if (!p) ThrowRuntime(err::kObjectDoesNotSupportMember, m.name);
     return CallFromHost(*p, &object, args);
   } catch (ScriptError&) {
@@ -1058,17 +1151,23 @@ Variant Interpreter::InvokeScriptMember(ScriptObject& object, int member, Invoke
 
 Variant* Interpreter::Storage(NameExpr& n, Frame& f, bool create) {
   switch (n.binding) {
-    case NameBinding::Local: return &f.locals[n.slot].Deref();
-    case NameBinding::Field: return f.me ? &f.me->fields[static_cast<std::size_t>(n.slot)] : nullptr;
+    case NameBinding::Local:
+      return &f.locals[n.slot].Deref();
+    case NameBinding::Field:
+      return f.me ? &f.me->fields[static_cast<std::size_t>(n.slot)] : nullptr;
     case NameBinding::Constant:
-    case NameBinding::Method: return nullptr;
+    case NameBinding::Method:
+      return nullptr;
     case NameBinding::Global:
-    case NameBinding::Unbound: break;
+    case NameBinding::Unbound:
+      break;
   }
   GlobalCache& c = Resolve(n, f);
   switch (c.kind) {
-    case GlobalKind::Variable: return c.var;
-    case GlobalKind::ImplicitLocal: return &f.locals[n.slot].Deref();
+    case GlobalKind::Variable:
+      return c.var;
+    case GlobalKind::ImplicitLocal:
+      return &f.locals[n.slot].Deref();
     case GlobalKind::Undefined:
     case GlobalKind::Unresolved: {
       if (!create) return nullptr;
@@ -1078,7 +1177,8 @@ Variant* Interpreter::Storage(NameExpr& n, Frame& f, bool create) {
       Resolve(n, f);
       return var;
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -1096,10 +1196,13 @@ void Interpreter::Assign(Expr& target, Variant value, bool isSet, Frame& f) {
   if (target.kind == ExprKind::Member) {
     auto& m = static_cast<MemberExpr&>(target);
     Variant object = m.object ? Eval(*m.object, f) : f.with;
-    if (!isSet) value = LetValue(std::move(value));
-    else if (!value.IsObject()) ThrowRuntime(err::kObjectRequired);
-    CallObject(object, m.name, &m.cache, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &m.args, f,
-               &value, m.object.get());
+    if (!isSet)
+      value = LetValue(std::move(value));
+    else if (!value.IsObject())
+      ThrowRuntime(err::kObjectRequired);
+    CallObject(object, m.name, &m.cache,
+               isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &m.args, f, &value,
+               m.object.get());
     return;
   }
   if (target.kind == ExprKind::Index) {
@@ -1120,39 +1223,43 @@ void Interpreter::Assign(Expr& target, Variant value, bool isSet, Frame& f) {
       return;
     }
     if (n.binding == NameBinding::Method) {
-      CallScriptMember(*f.me, n.slot, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, nullptr, f,
-                       &value, n.name);
+      CallScriptMember(*f.me, n.slot, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut,
+                       nullptr, f, &value, n.name);
       return;
     }
     if (n.binding == NameBinding::Global && n.cache.kind == GlobalKind::GlobalMember) {
       if (!isSet) value = LetValue(std::move(value));
-      CallDispatch(*n.cache.object, n.cache.id, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, nullptr,
-                   f, &value);
+      CallDispatch(*n.cache.object, n.cache.id,
+                   isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, nullptr, f,
+                   &value);
       return;
     }
     ThrowRuntime(err::kIllegalAssignment, n.name);
   }
   // name(args) = value: an array element, or an indexed property.
   if (n.binding == NameBinding::Method) {
-    CallScriptMember(*f.me, n.slot, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &n.args, f, &value,
-                     n.name);
+    CallScriptMember(*f.me, n.slot, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut,
+                     &n.args, f, &value, n.name);
     return;
   }
   Variant* storage = Storage(n, f, false);
   if (!storage) {
     if (n.binding == NameBinding::Global && n.cache.kind == GlobalKind::GlobalMember) {
       if (!isSet) value = LetValue(std::move(value));
-      CallDispatch(*n.cache.object, n.cache.id, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut,
-                   &n.args, f, &value);
+      CallDispatch(*n.cache.object, n.cache.id,
+                   isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &n.args, f,
+                   &value);
       return;
     }
     if (n.binding == NameBinding::Global && n.cache.kind == GlobalKind::NamedObject) {
       if (!isSet) value = LetValue(std::move(value));
       CallDispatch(*n.cache.object, automation::kDispIdValue,
-                   isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &n.args, f, &value);
+                   isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &n.args, f,
+                   &value);
       return;
     }
-    if (ExplicitIn(f) && (n.binding == NameBinding::Global && (n.cache.kind == GlobalKind::Undefined)))
+    if (ExplicitIn(f) &&
+        (n.binding == NameBinding::Global && (n.cache.kind == GlobalKind::Undefined)))
       ThrowRuntime(err::kVariableUndefined, n.name);
     ThrowRuntime(err::kTypeMismatch, n.name);
   }
@@ -1169,7 +1276,8 @@ void Interpreter::Assign(Expr& target, Variant value, bool isSet, Frame& f) {
   if (var.IsObject() && var.AsObject()) {
     if (!isSet) value = LetValue(std::move(value));
     Variant object = var;
-    CallDefault(object, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &n.args, f, &value, n.name);
+    CallDefault(object, isSet ? InvokeKind::PropertyPutRef : InvokeKind::PropertyPut, &n.args, f,
+                &value, n.name);
     return;
   }
   ThrowRuntime(err::kTypeMismatch, n.name);

@@ -53,8 +53,8 @@ class Interpreter {
   // Calls a procedure with arguments given by a host (ByRef arguments are Variant::ByRef).
   Variant CallFromHost(Procedure& proc, ScriptObject* me, std::span<Variant> args);
   // A member of a script object called from outside (ScriptObject::Invoke).
-  Variant InvokeScriptMember(ScriptObject& object, int member, automation::InvokeKind kind, std::span<Variant> args,
-                             bool fromInside);
+  Variant InvokeScriptMember(ScriptObject& object, int member, automation::InvokeKind kind,
+                             std::span<Variant> args, bool fromInside);
   // Creates an instance of a script class and runs Class_Initialize.
   automation::Ref<automation::Dispatch> NewInstance(ClassDecl& cls);
   // Runs Class_Terminate; never throws.
@@ -113,19 +113,21 @@ class Interpreter {
   // Applies arguments to a value: array element, default member of an object.
   Variant ApplyArgs(const Variant& value, ArgList& args, Frame& f, const std::u16string& name);
   Variant CallBuiltin(const Builtin& b, ArgList& args, Frame& f, const std::u16string& name);
-  Variant CallScript(Procedure& proc, ScriptObject* me, ArgList* args, Frame& f, const std::u16string& name,
-                     const Variant* assigned = nullptr);
+  Variant CallScript(Procedure& proc, ScriptObject* me, ArgList* args, Frame& f,
+                     const std::u16string& name, const Variant* assigned = nullptr);
   Variant Invoke(Procedure& proc, ScriptObject* me, std::span<Variant> args);
   // A member of any object by name, with the call site's cache.
   Variant CallObject(const Variant& object, std::u16string_view name, MemberCache* cache,
                      automation::InvokeKind kind, ArgList* args, Frame& f, const Variant* assigned,
                      const Expr* objectExpr);
-  Variant CallScriptMember(ScriptObject& object, int member, automation::InvokeKind kind, ArgList* args,
-                           Frame& f, const Variant* assigned, std::u16string_view name);
+  Variant CallScriptMember(ScriptObject& object, int member, automation::InvokeKind kind,
+                           ArgList* args, Frame& f, const Variant* assigned,
+                           std::u16string_view name);
   Variant CallDefault(const Variant& object, automation::InvokeKind kind, ArgList* args, Frame& f,
                       const Variant* assigned, const std::u16string& name);
-  Variant CallDispatch(automation::Dispatch& object, automation::DispId id, automation::InvokeKind kind,
-                       ArgList* args, Frame& f, const Variant* assigned);
+  Variant CallDispatch(automation::Dispatch& object, automation::DispId id,
+                       automation::InvokeKind kind, ArgList* args, Frame& f,
+                       const Variant* assigned);
 
   // ---- names and storage
   GlobalCache& Resolve(NameExpr& n, Frame& f);

@@ -11,15 +11,22 @@ namespace {
 
 bool IsLetter(char16_t c) {
   // ASCII letters, and every non-ASCII letter-like unit (the scripts are written in Chinese).
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c != 0xD7 && c != 0xF7 &&
-                                                                   !(c >= 0x2000 && c <= 0x206F) &&
-                                                                   !(c >= 0x3000 && c <= 0x303F) &&
-                                                                   !(c >= 0xFF00 && c <= 0xFF0F) && c != 0xFEFF);
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+         (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) &&
+          !(c >= 0x3000 && c <= 0x303F) && !(c >= 0xFF00 && c <= 0xFF0F) && c != 0xFEFF);
 }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool IsIdentChar(char16_t c) { return IsLetter(c) || IsDigit(c) || c == u'_'; }
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == 0xA0 || c == 0x3000 || c == 0xFEFF; }
-bool IsNewLine(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029; }
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+bool IsIdentChar(char16_t c) {
+  return IsLetter(c) || IsDigit(c) || c == u'_';
+}
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t' || c == 0xA0 || c == 0x3000 || c == 0xFEFF;
+}
+bool IsNewLine(char16_t c) {
+  return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
+}
 
 class Lexer {
  public:
@@ -61,8 +68,8 @@ class Lexer {
         std::u16string_view word = s_.substr(start, pos_ - start);
         if (word.size() > kMaxIdentifierLength) Fail(err::kIdentifierTooLong, t);
         t.tok = KeywordOf(word);
-        if (t.tok == Tok::Identifier && word.size() == 3 && (word[0] | 0x20) == u'r' && (word[1] | 0x20) == u'e' &&
-            (word[2] | 0x20) == u'm') {
+        if (t.tok == Tok::Identifier && word.size() == 3 && (word[0] | 0x20) == u'r' &&
+            (word[1] | 0x20) == u'e' && (word[2] | 0x20) == u'm') {
           SkipComment();
           continue;
         }
@@ -158,7 +165,9 @@ class Lexer {
     std::size_t digits = 0;
     while (pos_ < s_.size()) {
       char16_t c = s_[pos_];
-      int d = IsDigit(c) ? c - u'0' : (base == 16 && (c | 0x20) >= u'a' && (c | 0x20) <= u'f') ? (c | 0x20) - u'a' + 10 : -1;
+      int d = IsDigit(c)                                                 ? c - u'0'
+              : (base == 16 && (c | 0x20) >= u'a' && (c | 0x20) <= u'f') ? (c | 0x20) - u'a' + 10
+                                                                         : -1;
       if (d < 0) break;
       if (d >= base) Fail(err::kSyntaxError, t);
       value = value * static_cast<unsigned>(base) + static_cast<unsigned>(d);
@@ -171,8 +180,9 @@ class Lexer {
     t.tok = Tok::Integer;
     // Up to 16 bits is an Integer (&HFFFF is -1), more is a Long (&HFFFFFFFF is -1).
     bool small = base == 16 ? value <= 0xFFFF && digits <= 4 : value <= 0xFFFF;
-    t.number = small ? static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(value)))
-                     : static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    t.number =
+        small ? static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(value)))
+              : static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
   }
 
   void LexNumber(Token& t) {
@@ -188,7 +198,8 @@ class Lexer {
       isFloat = true;  // "5." is 5 as a Double
       Advance();
     }
-    if ((Peek() | 0x20) == u'e' && (IsDigit(PeekAt(1)) || ((PeekAt(1) == u'+' || PeekAt(1) == u'-') && IsDigit(PeekAt(2))))) {
+    if ((Peek() | 0x20) == u'e' &&
+        (IsDigit(PeekAt(1)) || ((PeekAt(1) == u'+' || PeekAt(1) == u'-') && IsDigit(PeekAt(2))))) {
       isFloat = true;
       text += 'e';
       Advance();
@@ -242,28 +253,65 @@ class Lexer {
     char16_t n = PeekAt(1);
     Advance();
     switch (c) {
-      case u'(': t.tok = Tok::LParen; return;
-      case u')': t.tok = Tok::RParen; return;
-      case u',': t.tok = Tok::Comma; return;
-      case u'.': t.tok = Tok::Dot; return;
-      case u'=': t.tok = Tok::Equal; return;
-      case u'+': t.tok = Tok::Plus; return;
-      case u'-': t.tok = Tok::Minus; return;
-      case u'*': t.tok = Tok::Star; return;
-      case u'/': t.tok = Tok::Slash; return;
-      case u'\\': t.tok = Tok::Backslash; return;
-      case u'^': t.tok = Tok::Caret; return;
-      case u'&': t.tok = Tok::Ampersand; return;
+      case u'(':
+        t.tok = Tok::LParen;
+        return;
+      case u')':
+        t.tok = Tok::RParen;
+        return;
+      case u',':
+        t.tok = Tok::Comma;
+        return;
+      case u'.':
+        t.tok = Tok::Dot;
+        return;
+      case u'=':
+        t.tok = Tok::Equal;
+        return;
+      case u'+':
+        t.tok = Tok::Plus;
+        return;
+      case u'-':
+        t.tok = Tok::Minus;
+        return;
+      case u'*':
+        t.tok = Tok::Star;
+        return;
+      case u'/':
+        t.tok = Tok::Slash;
+        return;
+      case u'\\':
+        t.tok = Tok::Backslash;
+        return;
+      case u'^':
+        t.tok = Tok::Caret;
+        return;
+      case u'&':
+        t.tok = Tok::Ampersand;
+        return;
       case u'<':
-        if (n == u'>') { Advance(); t.tok = Tok::NotEqual; return; }
-        if (n == u'=') { Advance(); t.tok = Tok::LessEqual; return; }
+        if (n == u'>') {
+          Advance();
+          t.tok = Tok::NotEqual;
+          return;
+        }
+        if (n == u'=') {
+          Advance();
+          t.tok = Tok::LessEqual;
+          return;
+        }
         t.tok = Tok::Less;
         return;
       case u'>':
-        if (n == u'=') { Advance(); t.tok = Tok::GreaterEqual; return; }
+        if (n == u'=') {
+          Advance();
+          t.tok = Tok::GreaterEqual;
+          return;
+        }
         t.tok = Tok::Greater;
         return;
-      default: Fail(err::kInvalidCharacter, t);
+      default:
+        Fail(err::kInvalidCharacter, t);
     }
   }
 
@@ -275,6 +323,8 @@ class Lexer {
 
 }  // namespace
 
-std::vector<Token> Tokenize(std::u16string_view source) { return Lexer(source).Run(); }
+std::vector<Token> Tokenize(std::u16string_view source) {
+  return Lexer(source).Run();
+}
 
 }  // namespace telvinor::vbscript

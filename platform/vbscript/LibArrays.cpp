@@ -24,8 +24,10 @@ Variant Bound(CallContext&, std::span<Variant> a) {
   if (!a[0].IsArray()) ThrowRuntime(err::kTypeMismatch);
   std::int32_t dim = LongArg(a, 1, 1);
   const SafeArray& array = a[0].AsArray();
-  if (dim < 1 || static_cast<std::size_t>(dim) > array.Dimensions()) ThrowRuntime(err::kSubscriptOutOfRange);
-  return Variant(Upper ? array.UpperBound(static_cast<std::size_t>(dim)) : array.LowerBound(static_cast<std::size_t>(dim)));
+  if (dim < 1 || static_cast<std::size_t>(dim) > array.Dimensions())
+    ThrowRuntime(err::kSubscriptOutOfRange);
+  return Variant(Upper ? array.UpperBound(static_cast<std::size_t>(dim))
+                       : array.LowerBound(static_cast<std::size_t>(dim)));
 }
 
 constexpr Builtin kFunctions[] = {
@@ -36,6 +38,8 @@ constexpr Builtin kFunctions[] = {
 
 }  // namespace
 
-std::span<const Builtin> ArrayFunctions() { return kFunctions; }
+std::span<const Builtin> ArrayFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

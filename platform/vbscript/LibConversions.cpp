@@ -36,12 +36,14 @@ Variant IsNumeric(CallContext&, std::span<Variant> a) {
     case VarType::Long:
     case VarType::Single:
     case VarType::Double:
-    case VarType::Currency: return Variant(true);
+    case VarType::Currency:
+      return Variant(true);
     case VarType::String: {
       auto n = automation::ParseNumber(v.AsString());
       return Variant(n.has_value() && std::isfinite(*n));
     }
-    default: return Variant(false);
+    default:
+      return Variant(false);
   }
 }
 
@@ -52,10 +54,18 @@ Variant IsDate(CallContext&, std::span<Variant> a) {
   return Variant(false);
 }
 
-Variant IsEmpty(CallContext&, std::span<Variant> a) { return Variant(a[0].IsEmpty()); }
-Variant IsNull(CallContext&, std::span<Variant> a) { return Variant(a[0].IsNull()); }
-Variant IsObject(CallContext&, std::span<Variant> a) { return Variant(a[0].IsObject()); }
-Variant IsArray(CallContext&, std::span<Variant> a) { return Variant(a[0].IsArray()); }
+Variant IsEmpty(CallContext&, std::span<Variant> a) {
+  return Variant(a[0].IsEmpty());
+}
+Variant IsNull(CallContext&, std::span<Variant> a) {
+  return Variant(a[0].IsNull());
+}
+Variant IsObject(CallContext&, std::span<Variant> a) {
+  return Variant(a[0].IsObject());
+}
+Variant IsArray(CallContext&, std::span<Variant> a) {
+  return Variant(a[0].IsArray());
+}
 
 Variant TypeName(CallContext&, std::span<Variant> a) {
   const Variant& v = a[0].Deref();
@@ -97,6 +107,8 @@ constexpr Builtin kFunctions[] = {
 
 }  // namespace
 
-std::span<const Builtin> ConversionFunctions() { return kFunctions; }
+std::span<const Builtin> ConversionFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

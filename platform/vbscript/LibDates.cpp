@@ -22,32 +22,42 @@ using automation::DateParts;
 using automation::VarType;
 using namespace lib;
 
-constexpr std::array<std::u16string_view, 12> kMonthNames{u"一月", u"二月", u"三月", u"四月", u"五月", u"六月",
-                                                           u"七月", u"八月", u"九月", u"十月", u"十一月", u"十二月"};
-constexpr std::array<std::u16string_view, 12> kMonthAbbrev{u"1月", u"2月", u"3月", u"4月", u"5月", u"6月",
-                                                            u"7月", u"8月", u"9月", u"10月", u"11月", u"12月"};
+constexpr std::array<std::u16string_view, 12> kMonthNames{u"一月", u"二月", u"三月",   u"四月",
+                                                          u"五月", u"六月", u"七月",   u"八月",
+                                                          u"九月", u"十月", u"十一月", u"十二月"};
+constexpr std::array<std::u16string_view, 12> kMonthAbbrev{u"1月", u"2月",  u"3月",  u"4月",
+                                                           u"5月", u"6月",  u"7月",  u"8月",
+                                                           u"9月", u"10月", u"11月", u"12月"};
 constexpr std::array<std::u16string_view, 7> kDayNames{u"星期日", u"星期一", u"星期二", u"星期三",
                                                        u"星期四", u"星期五", u"星期六"};
-constexpr std::array<std::u16string_view, 7> kDayAbbrev{u"周日", u"周一", u"周二", u"周三", u"周四", u"周五", u"周六"};
+constexpr std::array<std::u16string_view, 7> kDayAbbrev{u"周日", u"周一", u"周二", u"周三",
+                                                        u"周四", u"周五", u"周六"};
 
 double NowValue() {
   auto now = std::chrono::system_clock::now();
   std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm local{};
   localtime_r(&t, &local);
-  DateParts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+  DateParts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+              local.tm_hour,        local.tm_min,     local.tm_sec};
   return automation::DateFromParts(p).value_or(0);
 }
 
-double DateArg(const Variant& v) { return automation::ToDate(Value(v)); }
+double DateArg(const Variant& v) {
+  return automation::ToDate(Value(v));
+}
 
 Variant MakeDate(std::optional<double> d) {
   if (!d) ThrowRuntime(err::kInvalidProcedureCall);
   return Variant::Date(*d);
 }
 
-Variant Now(CallContext&, std::span<Variant>) { return Variant::Date(NowValue()); }
-Variant Today(CallContext&, std::span<Variant>) { return Variant::Date(std::floor(NowValue())); }
+Variant Now(CallContext&, std::span<Variant>) {
+  return Variant::Date(NowValue());
+}
+Variant Today(CallContext&, std::span<Variant>) {
+  return Variant::Date(std::floor(NowValue()));
+}
 Variant TimeNow(CallContext&, std::span<Variant>) {
   double n = NowValue();
   return Variant::Date(n - std::floor(n));
@@ -58,8 +68,11 @@ Variant Timer(CallContext&, std::span<Variant>) {
   std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm local{};
   localtime_r(&t, &local);
-  auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
-  double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + static_cast<double>(micros) / 1e6;
+  auto micros =
+      std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() %
+      1000000;
+  double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
+                   static_cast<double>(micros) / 1e6;
   return Variant(static_cast<float>(seconds));
 }
 
@@ -69,8 +82,12 @@ template <Part P>
 Variant PartOf(CallContext&, std::span<Variant> a) {
   if (a[0].IsNull()) return Variant::Null();
   DateParts p = automation::PartsOfDate(DateArg(a[0]));
-  int v = P == Part::Year ? p.year : P == Part::Month ? p.month : P == Part::Day ? p.day
-        : P == Part::Hour ? p.hour : P == Part::Minute ? p.minute : p.second;
+  int v = P == Part::Year     ? p.year
+          : P == Part::Month  ? p.month
+          : P == Part::Day    ? p.day
+          : P == Part::Hour   ? p.hour
+          : P == Part::Minute ? p.minute
+                              : p.second;
   return Variant(static_cast<std::int16_t>(v));
 }
 
@@ -95,7 +112,18 @@ Variant Weekday(CallContext&, std::span<Variant> a) {
   return Variant(static_cast<std::int16_t>((d - first + 7) % 7 + 1));
 }
 
-enum class Interval : std::uint8_t { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Minute, Second };
+enum class Interval : std::uint8_t {
+  Year,
+  Quarter,
+  Month,
+  DayOfYear,
+  Day,
+  Weekday,
+  Week,
+  Hour,
+  Minute,
+  Second
+};
 
 Interval IntervalArg(const Variant& v) {
   std::u16string s = automation::FoldCase(TextArg(v).view());
@@ -131,7 +159,8 @@ Variant DateAdd(CallContext&, std::span<Variant> a) {
       DateParts p = automation::PartsOfDate(d);
       double months = in == Interval::Year ? n * 12 : in == Interval::Quarter ? n * 3 : n;
       if (std::fabs(months) > 120000) ThrowRuntime(err::kInvalidProcedureCall);
-      std::int64_t total = static_cast<std::int64_t>(p.year) * 12 + (p.month - 1) + static_cast<std::int64_t>(months);
+      std::int64_t total = static_cast<std::int64_t>(p.year) * 12 + (p.month - 1) +
+                           static_cast<std::int64_t>(months);
       DateParts q = p;
       q.year = static_cast<int>(total / 12);
       q.month = static_cast<int>(total % 12) + 1;
@@ -139,9 +168,13 @@ Variant DateAdd(CallContext&, std::span<Variant> a) {
       q.day = std::min(p.day, DaysInMonth(q.year, q.month));  // Jan 31 + 1 month is Feb 28/29
       return MakeDate(automation::DateFromParts(q));
     }
-    default: break;
+    default:
+      break;
   }
-  double seconds = in == Interval::Hour ? 3600 : in == Interval::Minute ? 60 : in == Interval::Second ? 1 : 86400;
+  double seconds = in == Interval::Hour     ? 3600
+                   : in == Interval::Minute ? 60
+                   : in == Interval::Second ? 1
+                                            : 86400;
   if (in == Interval::Week) seconds = 7 * 86400;
   // Move in whole seconds on the time line (dates before 1899 count their fraction forwards).
   DateParts p = automation::PartsOfDate(d);
@@ -162,7 +195,8 @@ Variant DateAdd(CallContext&, std::span<Variant> a) {
 
 std::int64_t SecondsOf(double d) {
   DateParts p = automation::PartsOfDate(d);
-  return static_cast<std::int64_t>(std::floor(d)) * 86400 + p.hour * 3600 + p.minute * 60 + p.second;
+  return static_cast<std::int64_t>(std::floor(d)) * 86400 + p.hour * 3600 + p.minute * 60 +
+         p.second;
 }
 
 // Week number within the year for DatePart("ww"), counting from the week holding Jan 1.
@@ -182,15 +216,22 @@ Variant DateDiff(CallContext&, std::span<Variant> a) {
   DateParts p1 = automation::PartsOfDate(d1), p2 = automation::PartsOfDate(d2);
   std::int64_t r = 0;
   switch (in) {
-    case Interval::Year: r = p2.year - p1.year; break;
-    case Interval::Quarter: r = (p2.year * 4 + (p2.month - 1) / 3) - (p1.year * 4 + (p1.month - 1) / 3); break;
-    case Interval::Month: r = (p2.year * 12 + p2.month) - (p1.year * 12 + p1.month); break;
+    case Interval::Year:
+      r = p2.year - p1.year;
+      break;
+    case Interval::Quarter:
+      r = (p2.year * 4 + (p2.month - 1) / 3) - (p1.year * 4 + (p1.month - 1) / 3);
+      break;
+    case Interval::Month:
+      r = (p2.year * 12 + p2.month) - (p1.year * 12 + p1.month);
+      break;
     case Interval::DayOfYear:
     case Interval::Day:
       r = static_cast<std::int64_t>(std::floor(d2)) - static_cast<std::int64_t>(std::floor(d1));
       break;
     case Interval::Weekday:
-      r = (static_cast<std::int64_t>(std::floor(d2)) - static_cast<std::int64_t>(std::floor(d1))) / 7;
+      r = (static_cast<std::int64_t>(std::floor(d2)) - static_cast<std::int64_t>(std::floor(d1))) /
+          7;
       break;
     case Interval::Week: {
       // Calendar weeks: how many first days of the week lie between the two dates.
@@ -201,9 +242,15 @@ Variant DateDiff(CallContext&, std::span<Variant> a) {
       r = (weekStart(d2) - weekStart(d1)) / 7;
       break;
     }
-    case Interval::Hour: r = SecondsOf(d2) / 3600 - SecondsOf(d1) / 3600; break;
-    case Interval::Minute: r = SecondsOf(d2) / 60 - SecondsOf(d1) / 60; break;
-    case Interval::Second: r = SecondsOf(d2) - SecondsOf(d1); break;
+    case Interval::Hour:
+      r = SecondsOf(d2) / 3600 - SecondsOf(d1) / 3600;
+      break;
+    case Interval::Minute:
+      r = SecondsOf(d2) / 60 - SecondsOf(d1) / 60;
+      break;
+    case Interval::Second:
+      r = SecondsOf(d2) - SecondsOf(d1);
+      break;
   }
   if (r < INT32_MIN || r > INT32_MAX) ThrowRuntime(err::kOverflow);
   return Variant(static_cast<std::int32_t>(r));
@@ -217,20 +264,38 @@ Variant DatePart(CallContext&, std::span<Variant> a) {
   DateParts p = automation::PartsOfDate(d);
   int r = 0;
   switch (in) {
-    case Interval::Year: r = p.year; break;
-    case Interval::Quarter: r = (p.month - 1) / 3 + 1; break;
-    case Interval::Month: r = p.month; break;
+    case Interval::Year:
+      r = p.year;
+      break;
+    case Interval::Quarter:
+      r = (p.month - 1) / 3 + 1;
+      break;
+    case Interval::Month:
+      r = p.month;
+      break;
     case Interval::DayOfYear: {
       DateParts jan1{p.year, 1, 1};
       r = static_cast<int>(std::floor(d) - automation::DateFromParts(jan1).value_or(0)) + 1;
       break;
     }
-    case Interval::Day: r = p.day; break;
-    case Interval::Weekday: r = (DayOfWeek(d) - firstDay + 7) % 7 + 1; break;
-    case Interval::Week: r = WeekOfYear(d, firstDay); break;
-    case Interval::Hour: r = p.hour; break;
-    case Interval::Minute: r = p.minute; break;
-    case Interval::Second: r = p.second; break;
+    case Interval::Day:
+      r = p.day;
+      break;
+    case Interval::Weekday:
+      r = (DayOfWeek(d) - firstDay + 7) % 7 + 1;
+      break;
+    case Interval::Week:
+      r = WeekOfYear(d, firstDay);
+      break;
+    case Interval::Hour:
+      r = p.hour;
+      break;
+    case Interval::Minute:
+      r = p.minute;
+      break;
+    case Interval::Second:
+      r = p.second;
+      break;
   }
   return Variant(static_cast<std::int32_t>(r));
 }
@@ -240,8 +305,10 @@ Variant DateSerial(CallContext&, std::span<Variant> a) {
   std::int32_t y = automation::ToInteger(Value(a[0]));
   std::int32_t m = automation::ToInteger(Value(a[1]));
   std::int32_t d = automation::ToInteger(Value(a[2]));
-  if (y >= 0 && y < 30) y += 2000;
-  else if (y >= 30 && y < 100) y += 1900;
+  if (y >= 0 && y < 30)
+    y += 2000;
+  else if (y >= 30 && y < 100)
+    y += 1900;
   return MakeDate(automation::DateFromParts(DateParts{y, m, d}));
 }
 
@@ -268,7 +335,9 @@ Variant TimeValue(CallContext&, std::span<Variant> a) {
   return Variant::Date(std::fabs(d - std::trunc(d)));
 }
 
-std::u16string Ascii(const char* s) { return automation::FromUtf8(s); }
+std::u16string Ascii(const char* s) {
+  return automation::FromUtf8(s);
+}
 
 Variant FormatDateTime(CallContext&, std::span<Variant> a) {
   if (a[0].IsNull()) ThrowRuntime(err::kInvalidUseOfNull);
@@ -277,7 +346,8 @@ Variant FormatDateTime(CallContext&, std::span<Variant> a) {
   DateParts p = automation::PartsOfDate(d);
   char buf[64];
   switch (format) {
-    case 0: return Variant(automation::FormatDate(d));
+    case 0:
+      return Variant(automation::FormatDate(d));
     case 1:
       std::snprintf(buf, sizeof buf, "%d年%d月%d日", p.year, p.month, p.day);
       return Variant(Ascii(buf));
@@ -290,7 +360,8 @@ Variant FormatDateTime(CallContext&, std::span<Variant> a) {
     case 4:
       std::snprintf(buf, sizeof buf, "%02d:%02d", p.hour, p.minute);
       return Variant(Ascii(buf));
-    default: ThrowRuntime(err::kInvalidProcedureCall);
+    default:
+      ThrowRuntime(err::kInvalidProcedureCall);
   }
 }
 
@@ -336,6 +407,8 @@ constexpr Builtin kFunctions[] = {
 
 }  // namespace
 
-std::span<const Builtin> DateFunctions() { return kFunctions; }
+std::span<const Builtin> DateFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

@@ -57,12 +57,15 @@ std::string Digits(double x, const NumberStyle& s) {
   std::string fraction = point == std::string::npos ? "" : text.substr(point);
   if (whole == "0" && !s.leadingDigit && !fraction.empty()) whole.clear();
   if (s.groups) {
-    for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3) whole.insert(static_cast<std::size_t>(i), ",");
+    for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3)
+      whole.insert(static_cast<std::size_t>(i), ",");
   }
   return whole + fraction;
 }
 
-std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Wide(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
 
 bool IsNegative(double x, const NumberStyle& s) {
   double scale = std::pow(10.0, s.decimals > 15 ? 15 : s.decimals);
@@ -104,6 +107,8 @@ constexpr Builtin kFunctions[] = {
 
 }  // namespace
 
-std::span<const Builtin> FormatFunctions() { return kFunctions; }
+std::span<const Builtin> FormatFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

@@ -27,7 +27,8 @@ Variant CreateObjectFn(CallContext&, std::span<Variant> a) {
   } catch (const ScriptError&) {
     throw;
   } catch (const automation::AutomationError& e) {
-    if (e.Number() == err::kCannotCreateObject) ThrowRuntime(err::kCannotCreateObject, progId.str());
+    if (e.Number() == err::kCannotCreateObject)
+      ThrowRuntime(err::kCannotCreateObject, progId.str());
     throw;
   }
 }
@@ -35,7 +36,8 @@ Variant CreateObjectFn(CallContext&, std::span<Variant> a) {
 Variant GetObjectFn(CallContext& ctx, std::span<Variant> a) {
   // Only the form that makes a new object (an empty path with a class) can be served; there
   // are no running objects or files bound to classes to find.
-  if (Given(a, 1) && Given(a, 0) && TextArg(a[0]).empty()) return CreateObjectFn(ctx, a.subspan(1, 1));
+  if (Given(a, 1) && Given(a, 0) && TextArg(a[0]).empty())
+    return CreateObjectFn(ctx, a.subspan(1, 1));
   ThrowRuntime(err::kCannotCreateObject);
 }
 
@@ -65,7 +67,8 @@ Variant GetRefFn(CallContext& ctx, std::span<Variant> a) {
   if ((!s || s->kind != GlobalKind::Procedure) && &module != &engine.GlobalModule())
     s = engine.GlobalModule().Find(folded);
   if (!s || s->kind != GlobalKind::Procedure) ThrowRuntime(err::kInvalidProcedureCall);
-  return Variant(automation::MakeRef<ProcedureRef>(*s->proc, automation::Ref<Program>(s->proc->program), engine.Link()));
+  return Variant(automation::MakeRef<ProcedureRef>(
+      *s->proc, automation::Ref<Program>(s->proc->program), engine.Link()));
 }
 
 Variant ErrFn(CallContext& ctx, std::span<Variant>) {
@@ -108,12 +111,24 @@ Variant RgbFn(CallContext&, std::span<Variant> a) {
   return Variant(c[0] + c[1] * 256 + c[2] * 65536);
 }
 
-Variant ScriptEngineFn(CallContext&, std::span<Variant>) { return Variant(u"VBScript"); }
-Variant MajorFn(CallContext&, std::span<Variant>) { return Variant(std::int32_t{5}); }
-Variant MinorFn(CallContext&, std::span<Variant>) { return Variant(std::int32_t{8}); }
-Variant BuildFn(CallContext&, std::span<Variant>) { return Variant(std::int32_t{16384}); }
-Variant GetLocaleFn(CallContext&, std::span<Variant>) { return Variant(kLocaleId); }
-Variant SetLocaleFn(CallContext&, std::span<Variant>) { return Variant(kLocaleId); }
+Variant ScriptEngineFn(CallContext&, std::span<Variant>) {
+  return Variant(u"VBScript");
+}
+Variant MajorFn(CallContext&, std::span<Variant>) {
+  return Variant(std::int32_t{5});
+}
+Variant MinorFn(CallContext&, std::span<Variant>) {
+  return Variant(std::int32_t{8});
+}
+Variant BuildFn(CallContext&, std::span<Variant>) {
+  return Variant(std::int32_t{16384});
+}
+Variant GetLocaleFn(CallContext&, std::span<Variant>) {
+  return Variant(kLocaleId);
+}
+Variant SetLocaleFn(CallContext&, std::span<Variant>) {
+  return Variant(kLocaleId);
+}
 
 constexpr Builtin kFunctions[] = {
     {u"CreateObject", CreateObjectFn, 1, 2},
@@ -136,6 +151,8 @@ constexpr Builtin kFunctions[] = {
 
 }  // namespace
 
-std::span<const Builtin> GlobalFunctions() { return kFunctions; }
+std::span<const Builtin> GlobalFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

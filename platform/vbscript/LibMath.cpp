@@ -26,31 +26,45 @@ template <class F>
 Variant KeepType(const Variant& in, F f) {
   Variant v = Value(in);
   switch (v.Type()) {
-    case VarType::Null: return v;
-    case VarType::Empty: return Variant(std::int16_t{0});
+    case VarType::Null:
+      return v;
+    case VarType::Empty:
+      return Variant(std::int16_t{0});
     case VarType::Boolean:
     case VarType::Integer: {
-      double r = f(static_cast<double>(v.Type() == VarType::Boolean ? (v.AsBoolean() ? -1 : 0) : v.AsInteger()));
+      double r = f(static_cast<double>(v.Type() == VarType::Boolean ? (v.AsBoolean() ? -1 : 0)
+                                                                    : v.AsInteger()));
       if (r > 32767) return Variant(static_cast<std::int32_t>(r));
       return Variant(static_cast<std::int16_t>(r));
     }
-    case VarType::Byte: return Variant(static_cast<std::uint8_t>(f(v.AsByte())));
+    case VarType::Byte:
+      return Variant(static_cast<std::uint8_t>(f(v.AsByte())));
     case VarType::Long: {
       double r = f(static_cast<double>(v.AsLong()));
       if (r > std::numeric_limits<std::int32_t>::max()) return Variant(r);
       return Variant(static_cast<std::int32_t>(r));
     }
-    case VarType::Single: return Variant(static_cast<float>(f(v.AsSingle())));
+    case VarType::Single:
+      return Variant(static_cast<float>(f(v.AsSingle())));
     case VarType::Currency:
-      return Variant::Currency(static_cast<std::int64_t>(f(static_cast<double>(v.AsCurrency()) / 10000.0) * 10000.0));
-    case VarType::Date: return Variant::Date(f(v.AsDate()));
-    default: return Variant(Checked(f(automation::ToDouble(v))));
+      return Variant::Currency(
+          static_cast<std::int64_t>(f(static_cast<double>(v.AsCurrency()) / 10000.0) * 10000.0));
+    case VarType::Date:
+      return Variant::Date(f(v.AsDate()));
+    default:
+      return Variant(Checked(f(automation::ToDouble(v))));
   }
 }
 
-Variant Abs(CallContext&, std::span<Variant> a) { return KeepType(a[0], [](double x) { return std::fabs(x); }); }
-Variant Int(CallContext&, std::span<Variant> a) { return KeepType(a[0], [](double x) { return std::floor(x); }); }
-Variant Fix(CallContext&, std::span<Variant> a) { return KeepType(a[0], [](double x) { return std::trunc(x); }); }
+Variant Abs(CallContext&, std::span<Variant> a) {
+  return KeepType(a[0], [](double x) { return std::fabs(x); });
+}
+Variant Int(CallContext&, std::span<Variant> a) {
+  return KeepType(a[0], [](double x) { return std::floor(x); });
+}
+Variant Fix(CallContext&, std::span<Variant> a) {
+  return KeepType(a[0], [](double x) { return std::trunc(x); });
+}
 
 Variant Round(CallContext&, std::span<Variant> a) {
   Variant v = Value(a[0]);
@@ -58,12 +72,16 @@ Variant Round(CallContext&, std::span<Variant> a) {
   std::int32_t places = LongArg(a, 1, 0);
   if (places < 0) ThrowRuntime(err::kInvalidProcedureCall);
   switch (v.Type()) {
-    case VarType::Empty: return Variant(std::int16_t{0});
-    case VarType::Boolean: return Variant(static_cast<std::int16_t>(v.AsBoolean() ? -1 : 0));
+    case VarType::Empty:
+      return Variant(std::int16_t{0});
+    case VarType::Boolean:
+      return Variant(static_cast<std::int16_t>(v.AsBoolean() ? -1 : 0));
     case VarType::Byte:
     case VarType::Integer:
-    case VarType::Long: return v;
-    default: break;
+    case VarType::Long:
+      return v;
+    default:
+      break;
   }
   double x = automation::ToDouble(v);
   double r;
@@ -81,7 +99,8 @@ Variant Round(CallContext&, std::span<Variant> a) {
     r = std::nearbyint(printed) / scale;
   }
   if (v.Type() == VarType::Single) return Variant(static_cast<float>(r));
-  if (v.Type() == VarType::Currency) return Variant::Currency(static_cast<std::int64_t>(std::nearbyint(r * 10000.0)));
+  if (v.Type() == VarType::Currency)
+    return Variant::Currency(static_cast<std::int64_t>(std::nearbyint(r * 10000.0)));
   if (v.Type() == VarType::Date) return Variant::Date(r);
   return Variant(r);
 }
@@ -97,7 +116,9 @@ Variant Sqr(CallContext&, std::span<Variant> a) {
   return Variant(std::sqrt(x));
 }
 
-Variant Exp(CallContext&, std::span<Variant> a) { return Variant(Checked(std::exp(automation::ToDouble(Value(a[0]))))); }
+Variant Exp(CallContext&, std::span<Variant> a) {
+  return Variant(Checked(std::exp(automation::ToDouble(Value(a[0])))));
+}
 
 Variant Log(CallContext&, std::span<Variant> a) {
   double x = automation::ToDouble(Value(a[0]));
@@ -105,10 +126,18 @@ Variant Log(CallContext&, std::span<Variant> a) {
   return Variant(std::log(x));
 }
 
-Variant Sin(CallContext&, std::span<Variant> a) { return Variant(std::sin(automation::ToDouble(Value(a[0])))); }
-Variant Cos(CallContext&, std::span<Variant> a) { return Variant(std::cos(automation::ToDouble(Value(a[0])))); }
-Variant Tan(CallContext&, std::span<Variant> a) { return Variant(Checked(std::tan(automation::ToDouble(Value(a[0]))))); }
-Variant Atn(CallContext&, std::span<Variant> a) { return Variant(std::atan(automation::ToDouble(Value(a[0])))); }
+Variant Sin(CallContext&, std::span<Variant> a) {
+  return Variant(std::sin(automation::ToDouble(Value(a[0]))));
+}
+Variant Cos(CallContext&, std::span<Variant> a) {
+  return Variant(std::cos(automation::ToDouble(Value(a[0]))));
+}
+Variant Tan(CallContext&, std::span<Variant> a) {
+  return Variant(Checked(std::tan(automation::ToDouble(Value(a[0])))));
+}
+Variant Atn(CallContext&, std::span<Variant> a) {
+  return Variant(std::atan(automation::ToDouble(Value(a[0]))));
+}
 
 // VB's generator: a 24-bit linear congruential sequence, x' = (x * 1140671485 + 12820163) mod 2^24,
 // starting from 327680, so an unseeded script sees the same numbers each run.
@@ -116,7 +145,8 @@ thread_local std::uint32_t rndSeed = 327680;
 thread_local float rndLast = 0;
 
 float NextRnd() {
-  rndSeed = static_cast<std::uint32_t>((static_cast<std::uint64_t>(rndSeed) * 1140671485u + 12820163u) & 0xFFFFFFu);
+  rndSeed = static_cast<std::uint32_t>(
+      (static_cast<std::uint64_t>(rndSeed) * 1140671485u + 12820163u) & 0xFFFFFFu);
   rndLast = static_cast<float>(rndSeed) / 16777216.0f;
   return rndLast;
 }
@@ -141,7 +171,9 @@ Variant Randomize(CallContext&, std::span<Variant> a) {
     x = automation::ToDouble(Value(a[0]));
   } else {
     auto now = std::chrono::system_clock::now().time_since_epoch();
-    x = static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(now).count() % 86400000000LL) / 1e6;
+    x = static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(now).count() %
+                            86400000000LL) /
+        1e6;
   }
   std::uint64_t bits;
   std::memcpy(&bits, &x, sizeof bits);
@@ -152,14 +184,19 @@ Variant Randomize(CallContext&, std::span<Variant> a) {
 }
 
 constexpr Builtin kFunctions[] = {
-    {u"Abs", Abs, 1, 1},   {u"Int", Int, 1, 1},   {u"Fix", Fix, 1, 1},   {u"Round", Round, 1, 2},
-    {u"Sgn", Sgn, 1, 1},   {u"Sqr", Sqr, 1, 1},   {u"Exp", Exp, 1, 1},   {u"Log", Log, 1, 1},
-    {u"Sin", Sin, 1, 1},   {u"Cos", Cos, 1, 1},   {u"Tan", Tan, 1, 1},   {u"Atn", Atn, 1, 1},
-    {u"Rnd", Rnd, 0, 1},   {u"Randomize", Randomize, 0, 1},
+    {u"Abs", Abs, 1, 1}, {u"Int", Int, 1, 1},
+    {u"Fix", Fix, 1, 1}, {u"Round", Round, 1, 2},
+    {u"Sgn", Sgn, 1, 1}, {u"Sqr", Sqr, 1, 1},
+    {u"Exp", Exp, 1, 1}, {u"Log", Log, 1, 1},
+    {u"Sin", Sin, 1, 1}, {u"Cos", Cos, 1, 1},
+    {u"Tan", Tan, 1, 1}, {u"Atn", Atn, 1, 1},
+    {u"Rnd", Rnd, 0, 1}, {u"Randomize", Randomize, 0, 1},
 };
 
 }  // namespace
 
-std::span<const Builtin> MathFunctions() { return kFunctions; }
+std::span<const Builtin> MathFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

@@ -53,7 +53,8 @@ CompareMode ModeArg(std::span<Variant> a, std::size_t i) {
 }
 
 // Position of `what` in `s` at or after `from` (0-based), or npos.
-std::size_t Find(std::u16string_view s, std::u16string_view what, std::size_t from, CompareMode mode) {
+std::size_t Find(std::u16string_view s, std::u16string_view what, std::size_t from,
+                 CompareMode mode) {
   if (mode == CompareMode::Binary) return s.find(what, from);
   if (what.size() > s.size()) return std::u16string_view::npos;
   for (std::size_t i = from; i + what.size() <= s.size(); ++i) {
@@ -132,7 +133,8 @@ Variant InStrRev(CallContext&, std::span<Variant> a) {
   auto end = static_cast<std::size_t>(start);  // the match must end at or before `start`
   if (what.size() > end) return Variant(std::int32_t{0});
   for (std::size_t i = end - what.size() + 1; i-- > 0;) {
-    if (CompareText(s.view().substr(i, what.size()), what, mode) == 0) return Variant(static_cast<std::int32_t>(i + 1));
+    if (CompareText(s.view().substr(i, what.size()), what, mode) == 0)
+      return Variant(static_cast<std::int32_t>(i + 1));
   }
   return Variant(std::int32_t{0});
 }
@@ -237,7 +239,8 @@ Variant ChangeCase(CallContext&, std::span<Variant> a) {
   BString s = TextArg(a[0]);
   BString out = BString::Uninitialized(s.size());
   char16_t* d = out.MutableData();
-  for (std::size_t i = 0; i < s.size(); ++i) d[i] = ToUpper ? Upper(s.view()[i]) : FoldChar(s.view()[i]);
+  for (std::size_t i = 0; i < s.size(); ++i)
+    d[i] = ToUpper ? Upper(s.view()[i]) : FoldChar(s.view()[i]);
   return Variant(out);
 }
 
@@ -343,8 +346,8 @@ Variant Radix(CallContext&, std::span<Variant> a) {
 }
 
 bool Unreserved(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'@' ||
-         c == u'*' || c == u'_' || c == u'+' || c == u'-' || c == u'.' || c == u'/';
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+         c == u'@' || c == u'*' || c == u'_' || c == u'+' || c == u'-' || c == u'.' || c == u'/';
 }
 
 Variant Escape(CallContext&, std::span<Variant> a) {
@@ -439,6 +442,8 @@ constexpr Builtin kFunctions[] = {
 
 }  // namespace
 
-std::span<const Builtin> StringFunctions() { return kFunctions; }
+std::span<const Builtin> StringFunctions() {
+  return kFunctions;
+}
 
 }  // namespace telvinor::vbscript

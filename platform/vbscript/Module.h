@@ -42,7 +42,9 @@ class Module {
   // Keeps compiled code alive as long as the module (procedures and classes point into it).
   void Keep(automation::Ref<Program> program) { programs_.push_back(std::move(program)); }
 
-  [[nodiscard]] const std::unordered_map<std::u16string, Symbol>& Symbols() const noexcept { return symbols_; }
+  [[nodiscard]] const std::unordered_map<std::u16string, Symbol>& Symbols() const noexcept {
+    return symbols_;
+  }
 
   // Option Explicit applies to the module once any of its code has said it.
   bool optionExplicit = false;

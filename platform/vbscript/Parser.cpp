@@ -52,11 +52,14 @@ const BinaryRule* BinaryRuleOf(Tok t) {
   return nullptr;
 }
 
-bool IsComparison(BinaryOp op) { return op >= BinaryOp::Equal && op <= BinaryOp::GreaterEqual; }
+bool IsComparison(BinaryOp op) {
+  return op >= BinaryOp::Equal && op <= BinaryOp::GreaterEqual;
+}
 
 class Parser {
  public:
-  Parser(std::vector<Token> tokens, Program& program) : toks_(std::move(tokens)), program_(program) {}
+  Parser(std::vector<Token> tokens, Program& program)
+      : toks_(std::move(tokens)), program_(program) {}
 
   // program := { separator } { statement separator }
   void ParseProgram() {
@@ -114,7 +117,8 @@ class Parser {
 
   bool AtEndOfStatement() const {
     Tok t = Peek().tok;
-    return t == Tok::NewLine || t == Tok::Colon || t == Tok::EndOfFile || (singleLineIf_ > 0 && t == Tok::Else);
+    return t == Tok::NewLine || t == Tok::Colon || t == Tok::EndOfFile ||
+           (singleLineIf_ > 0 && t == Tok::Else);
   }
   void ExpectEndOfStatement() {
     if (!AtEndOfStatement()) Fail(err::kExpectedEndOfStatement);
@@ -124,7 +128,8 @@ class Parser {
   }
   void ExpectLineEnd() {
     // After a block opener ("If c Then", "Sub F()") a statement may follow a colon.
-    if (!At(Tok::NewLine) && !At(Tok::Colon) && !At(Tok::EndOfFile)) Fail(err::kExpectedEndOfStatement);
+    if (!At(Tok::NewLine) && !At(Tok::Colon) && !At(Tok::EndOfFile))
+      Fail(err::kExpectedEndOfStatement);
   }
 
   std::u16string ExpectIdentifier() {
@@ -155,7 +160,8 @@ class Parser {
 
   // ---- declarations and statements
 
-  // top-level := option-explicit | class-decl | procedure-decl | [Public|Private] (const | dim-list) | statement
+  // top-level := option-explicit | class-decl | procedure-decl | [Public|Private] (const |
+  // dim-list) | statement
   void ParseTopLevel() {
     const Token& t = Peek();
     switch (t.tok) {
@@ -165,7 +171,9 @@ class Parser {
         Next();
         program_.optionExplicit = true;
         return;
-      case Tok::Class: ParseClass(); return;
+      case Tok::Class:
+        ParseClass();
+        return;
       case Tok::Sub:
       case Tok::Function:
         program_.procedures.push_back(ParseProcedure(true, false, nullptr));
@@ -219,8 +227,10 @@ class Parser {
         case Tok::Loop:
         case Tok::Next:
         case Tok::Wend:
-        case Tok::EndOfFile: return block;
-        default: break;
+        case Tok::EndOfFile:
+          return block;
+        default:
+          break;
       }
       ParseStatement(block);
       ExpectEndOfStatement();
@@ -232,8 +242,12 @@ class Parser {
   void ParseStatement(Block& out) {
     const Token& t = Peek();
     switch (t.tok) {
-      case Tok::Dim: out.push_back(ParseDimList(t)); return;
-      case Tok::ReDim: out.push_back(ParseReDim()); return;
+      case Tok::Dim:
+        out.push_back(ParseDimList(t));
+        return;
+      case Tok::ReDim:
+        out.push_back(ParseReDim());
+        return;
       case Tok::Const:
         Next();
         if (!procedure_) {
@@ -242,14 +256,30 @@ class Parser {
           ParseConstList(procedure_->constants, true);
         }
         return;
-      case Tok::If: out.push_back(ParseIf()); return;
-      case Tok::Select: out.push_back(ParseSelect()); return;
-      case Tok::For: out.push_back(ParseFor()); return;
-      case Tok::Do: out.push_back(ParseDo()); return;
-      case Tok::While: out.push_back(ParseWhile()); return;
-      case Tok::With: out.push_back(ParseWith()); return;
-      case Tok::Exit: out.push_back(ParseExit()); return;
-      case Tok::On: out.push_back(ParseOnError()); return;
+      case Tok::If:
+        out.push_back(ParseIf());
+        return;
+      case Tok::Select:
+        out.push_back(ParseSelect());
+        return;
+      case Tok::For:
+        out.push_back(ParseFor());
+        return;
+      case Tok::Do:
+        out.push_back(ParseDo());
+        return;
+      case Tok::While:
+        out.push_back(ParseWhile());
+        return;
+      case Tok::With:
+        out.push_back(ParseWith());
+        return;
+      case Tok::Exit:
+        out.push_back(ParseExit());
+        return;
+      case Tok::On:
+        out.push_back(ParseOnError());
+        return;
       case Tok::Set:
         Next();
         out.push_back(ParseAssignmentOrCall(t, AssignKind::Set));
@@ -258,7 +288,9 @@ class Parser {
         Next();
         out.push_back(ParseAssignmentOrCall(t, AssignKind::Let));
         return;
-      case Tok::Call: out.push_back(ParseCall()); return;
+      case Tok::Call:
+        out.push_back(ParseCall());
+        return;
       case Tok::Erase: {
         Next();
         auto s = Node<EraseStmt>(t);
@@ -276,9 +308,13 @@ class Parser {
       }
       case Tok::Identifier:
       case Tok::Dot:
-      case Tok::Me: out.push_back(ParseAssignmentOrCall(t, AssignKind::Either)); return;
-      case Tok::Loop: Fail(err::kLoopWithoutDo);
-      case Tok::Next: Fail(err::kUnexpectedNext);
+      case Tok::Me:
+        out.push_back(ParseAssignmentOrCall(t, AssignKind::Either));
+        return;
+      case Tok::Loop:
+        Fail(err::kLoopWithoutDo);
+      case Tok::Next:
+        Fail(err::kUnexpectedNext);
       case Tok::Sub:
       case Tok::Function:
       case Tok::Class:
@@ -287,7 +323,8 @@ class Parser {
       case Tok::Option:
         // Declarations belong at module level, outside every procedure and block.
         Fail(err::kExpectedStatement);
-      default: Fail(err::kExpectedStatement);
+      default:
+        Fail(err::kExpectedStatement);
     }
   }
 
@@ -371,10 +408,14 @@ class Parser {
       proc->kind = ProcKind::Function;
     } else {
       closer = Tok::Identifier;  // Property
-      if (Accept(Tok::Get)) proc->kind = ProcKind::PropertyGet;
-      else if (Accept(Tok::Let)) proc->kind = ProcKind::PropertyLet;
-      else if (Accept(Tok::Set)) proc->kind = ProcKind::PropertySet;
-      else Fail(err::kExpectedLetSetGet);
+      if (Accept(Tok::Get))
+        proc->kind = ProcKind::PropertyGet;
+      else if (Accept(Tok::Let))
+        proc->kind = ProcKind::PropertyLet;
+      else if (Accept(Tok::Set))
+        proc->kind = ProcKind::PropertySet;
+      else
+        Fail(err::kExpectedLetSetGet);
     }
     if (isDefault && proc->kind != ProcKind::PropertyGet && proc->kind != ProcKind::Function &&
         proc->kind != ProcKind::Sub)
@@ -385,8 +426,10 @@ class Parser {
       if (!At(Tok::RParen)) {
         do {
           ParamDecl p;
-          if (Accept(Tok::ByVal)) p.byVal = true;
-          else Accept(Tok::ByRef);
+          if (Accept(Tok::ByVal))
+            p.byVal = true;
+          else
+            Accept(Tok::ByRef);
           p.name = ExpectIdentifier();
           if (Accept(Tok::LParen)) Expect(Tok::RParen, err::kExpectedRParen);
           proc->params.push_back(std::move(p));
@@ -394,7 +437,8 @@ class Parser {
       }
       Expect(Tok::RParen, err::kExpectedRParen);
     }
-    if ((proc->kind == ProcKind::PropertyLet || proc->kind == ProcKind::PropertySet) && proc->params.empty())
+    if ((proc->kind == ProcKind::PropertyLet || proc->kind == ProcKind::PropertySet) &&
+        proc->params.empty())
       FailAt(err::kPropertyLetSetArgs, at);
     proc->owner = owner;
     ExpectLineEnd();
@@ -402,10 +446,14 @@ class Parser {
     proc->body = ParseBlock();
     procedure_ = nullptr;
     Expect(Tok::End, err::kExpectedEnd);
-    if (closer == Tok::Sub) Expect(Tok::Sub, err::kExpectedSub);
-    else if (closer == Tok::Function) Expect(Tok::Function, err::kExpectedFunction);
-    else if (AtWord(u"property")) Next();
-    else Fail(err::kExpectedProperty);
+    if (closer == Tok::Sub)
+      Expect(Tok::Sub, err::kExpectedSub);
+    else if (closer == Tok::Function)
+      Expect(Tok::Function, err::kExpectedFunction);
+    else if (AtWord(u"property"))
+      Next();
+    else
+      Fail(err::kExpectedProperty);
     return proc;
   }
 
@@ -643,8 +691,10 @@ class Parser {
     const Token& at = Next();
     auto s = Node<ExitStmt>(at);
     ProcKind kind = procedure_ ? procedure_->kind : ProcKind::Sub;
-    if (Accept(Tok::Do)) s->what = ExitKind::Do;
-    else if (Accept(Tok::For)) s->what = ExitKind::For;
+    if (Accept(Tok::Do))
+      s->what = ExitKind::Do;
+    else if (Accept(Tok::For))
+      s->what = ExitKind::For;
     else if (Accept(Tok::Sub)) {
       if (!procedure_ || kind != ProcKind::Sub) FailAt(err::kInvalidExit, at);
       s->what = ExitKind::Sub;
@@ -653,12 +703,14 @@ class Parser {
       s->what = ExitKind::Function;
     } else if (AtWord(u"property")) {
       Next();
-      if (!procedure_ || kind == ProcKind::Sub || kind == ProcKind::Function) FailAt(err::kInvalidExit, at);
+      if (!procedure_ || kind == ProcKind::Sub || kind == ProcKind::Function)
+        FailAt(err::kInvalidExit, at);
       s->what = ExitKind::Property;
     } else {
       Fail(err::kInvalidExit);
     }
-    if ((s->what == ExitKind::Do || s->what == ExitKind::For) && loops_ == 0) FailAt(err::kInvalidExit, at);
+    if ((s->what == ExitKind::Do || s->what == ExitKind::For) && loops_ == 0)
+      FailAt(err::kInvalidExit, at);
     return s;
   }
 
@@ -684,7 +736,8 @@ class Parser {
     const Token& at = Next();
     auto s = Node<CallStmt>(at);
     ExprPtr target = ParseChain(kNoStop, true);
-    if (target->kind != ExprKind::Name && target->kind != ExprKind::Member && target->kind != ExprKind::Index)
+    if (target->kind != ExprKind::Name && target->kind != ExprKind::Member &&
+        target->kind != ExprKind::Index)
       FailAt(err::kExpectedIdentifier, at);
     s->call = std::move(target);
     return s;
@@ -702,7 +755,8 @@ class Parser {
       auto s = Node<AssignStmt>(at);
       s->isSet = kind == AssignKind::Set;
       if (target->kind == ExprKind::Me) FailAt(err::kInvalidUseOfMe, at);
-      if (target->kind != ExprKind::Name && target->kind != ExprKind::Member && target->kind != ExprKind::Index)
+      if (target->kind != ExprKind::Name && target->kind != ExprKind::Member &&
+          target->kind != ExprKind::Index)
         FailAt(err::kExpectedStatement, at);
       s->target = std::move(target);
       s->value = ParseExpression();
@@ -744,10 +798,14 @@ class Parser {
 
   static ArgList* ArgsOf(Expr& e) {
     switch (e.kind) {
-      case ExprKind::Name: return &static_cast<NameExpr&>(e).args;
-      case ExprKind::Member: return &static_cast<MemberExpr&>(e).args;
-      case ExprKind::Index: return &static_cast<IndexExpr&>(e).args;
-      default: return nullptr;
+      case ExprKind::Name:
+        return &static_cast<NameExpr&>(e).args;
+      case ExprKind::Member:
+        return &static_cast<MemberExpr&>(e).args;
+      case ExprKind::Index:
+        return &static_cast<IndexExpr&>(e).args;
+      default:
+        return nullptr;
     }
   }
 
@@ -818,18 +876,28 @@ class Parser {
       case Tok::Integer: {
         Next();
         auto l = Node<LiteralExpr>(t);
-        if (t.number >= -32768 && t.number <= 32767) l->value = Variant(static_cast<std::int16_t>(t.number));
-        else l->value = Variant(static_cast<std::int32_t>(t.number));
+        if (t.number >= -32768 && t.number <= 32767)
+          l->value = Variant(static_cast<std::int16_t>(t.number));
+        else
+          l->value = Variant(static_cast<std::int32_t>(t.number));
         return l;
       }
-      case Tok::Float: return Literal(t, Variant(t.number));
-      case Tok::String: return Literal(t, Variant(t.text));
-      case Tok::Date: return Literal(t, Variant::Date(t.number));
-      case Tok::True: return Literal(t, Variant(true));
-      case Tok::False: return Literal(t, Variant(false));
-      case Tok::Empty: return Literal(t, Variant());
-      case Tok::Null: return Literal(t, Variant::Null());
-      case Tok::Nothing: return Literal(t, Variant::Nothing());
+      case Tok::Float:
+        return Literal(t, Variant(t.number));
+      case Tok::String:
+        return Literal(t, Variant(t.text));
+      case Tok::Date:
+        return Literal(t, Variant::Date(t.number));
+      case Tok::True:
+        return Literal(t, Variant(true));
+      case Tok::False:
+        return Literal(t, Variant(false));
+      case Tok::Empty:
+        return Literal(t, Variant());
+      case Tok::Null:
+        return Literal(t, Variant::Null());
+      case Tok::Nothing:
+        return Literal(t, Variant::Nothing());
       case Tok::New: {
         Next();
         auto n = Node<NewExpr>(t);
@@ -848,8 +916,10 @@ class Parser {
       }
       case Tok::Identifier:
       case Tok::Dot:
-      case Tok::Me: return ParseChain(kNoStop, false);
-      default: Fail(err::kExpectedExpression);
+      case Tok::Me:
+        return ParseChain(kNoStop, false);
+      default:
+        Fail(err::kExpectedExpression);
     }
   }
 

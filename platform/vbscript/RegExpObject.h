@@ -24,7 +24,8 @@ class RegExpObject : public automation::AutomationObject<RegExpObject> {
 
   [[nodiscard]] bool Test(std::u16string_view subject);
   [[nodiscard]] Variant Execute(std::u16string_view subject);
-  [[nodiscard]] std::u16string Replace(std::u16string_view subject, std::u16string_view replacement);
+  [[nodiscard]] std::u16string Replace(std::u16string_view subject,
+                                       std::u16string_view replacement);
 
   std::u16string pattern;
   bool ignoreCase = false, global = false, multiline = false;

@@ -13,11 +13,16 @@ constexpr std::size_t kMaxProgram = 200'000;
 constexpr std::size_t kMaxBacktrack = 4'000'000;
 constexpr std::uint32_t kMaxRepeat = 10'000;
 
-[[noreturn]] void SyntaxError(std::int32_t number = err::kRegExpSyntax) { ThrowRuntime(number); }
+[[noreturn]] void SyntaxError(std::int32_t number = err::kRegExpSyntax) {
+  ThrowRuntime(number);
+}
 
-bool IsLineEnd(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029; }
+bool IsLineEnd(char16_t c) {
+  return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
+}
 bool IsWordChar(char16_t c) {
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+         c == u'_';
 }
 char16_t UpperChar(char16_t c) {
   if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
@@ -34,9 +39,9 @@ const std::vector<Regex::Range>& WordRanges() {
   return r;
 }
 const std::vector<Regex::Range>& SpaceRanges() {
-  static const std::vector<Regex::Range> r{{u'\t', u'\r'}, {u' ', u' '},       {0xA0, 0xA0},     {0x1680, 0x1680},
-                                           {0x2000, 0x200A}, {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F},
-                                           {0x3000, 0x3000}, {0xFEFF, 0xFEFF}};
+  static const std::vector<Regex::Range> r{
+      {u'\t', u'\r'},   {u' ', u' '},     {0xA0, 0xA0},     {0x1680, 0x1680}, {0x2000, 0x200A},
+      {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000}, {0xFEFF, 0xFEFF}};
   return r;
 }
 
@@ -44,7 +49,8 @@ std::vector<Regex::Range> Complement(const std::vector<Regex::Range>& in) {
   std::vector<Regex::Range> out;
   std::uint32_t next = 0;
   for (const auto& r : in) {
-    if (r.low > next) out.push_back({static_cast<char16_t>(next), static_cast<char16_t>(r.low - 1)});
+    if (r.low > next)
+      out.push_back({static_cast<char16_t>(next), static_cast<char16_t>(r.low - 1)});
     next = static_cast<std::uint32_t>(r.high) + 1;
   }
   if (next <= 0xFFFF) out.push_back({static_cast<char16_t>(next), 0xFFFF});
@@ -53,8 +59,23 @@ std::vector<Regex::Range> Complement(const std::vector<Regex::Range>& in) {
 
 // Pattern syntax tree.
 struct Node {
-  enum class Kind : std::uint8_t { Empty, Char, Any, Class, Bol, Eol, WordB, NotWordB, Group, NonGroup, Look,
-                                   Concat, Alt, Repeat, BackRef };
+  enum class Kind : std::uint8_t {
+    Empty,
+    Char,
+    Any,
+    Class,
+    Bol,
+    Eol,
+    WordB,
+    NotWordB,
+    Group,
+    NonGroup,
+    Look,
+    Concat,
+    Alt,
+    Repeat,
+    BackRef
+  };
   Kind kind = Kind::Empty;
   char16_t ch = 0;
   std::uint32_t index = 0;  // class index, group number, back-reference number
@@ -139,29 +160,47 @@ class RegexCompiler {
     std::uint32_t min = 0, max = 0;
     bool unbounded = false;
     char16_t c = Peek();
-    if (c == u'*') { unbounded = true; ++pos_; }
-    else if (c == u'+') { min = 1; unbounded = true; ++pos_; }
-    else if (c == u'?') { max = 1; ++pos_; }
-    else if (c == u'{') {
+    if (c == u'*') {
+      unbounded = true;
+      ++pos_;
+    } else if (c == u'+') {
+      min = 1;
+      unbounded = true;
+      ++pos_;
+    } else if (c == u'?') {
+      max = 1;
+      ++pos_;
+    } else if (c == u'{') {
       std::size_t save = pos_;
       ++pos_;
-      if (!ReadNumber(min)) { pos_ = save; return atom; }  // a literal "{"
+      if (!ReadNumber(min)) {
+        pos_ = save;
+        return atom;
+      }  // a literal "{"
       if (Peek() == u',') {
         ++pos_;
-        if (Peek() == u'}') unbounded = true;
-        else if (!ReadNumber(max)) { pos_ = save; return atom; }
+        if (Peek() == u'}')
+          unbounded = true;
+        else if (!ReadNumber(max)) {
+          pos_ = save;
+          return atom;
+        }
       } else {
         max = min;
       }
-      if (Peek() != u'}') { pos_ = save; return atom; }
+      if (Peek() != u'}') {
+        pos_ = save;
+        return atom;
+      }
       ++pos_;
       if (!unbounded && max < min) SyntaxError(err::kRegExpUnexpectedQuantifier);
       if (min > kMaxRepeat || (!unbounded && max > kMaxRepeat)) SyntaxError(err::kRegExpSyntax);
     } else {
       return atom;
     }
-    if (atom->kind == Node::Kind::Bol || atom->kind == Node::Kind::Eol || atom->kind == Node::Kind::WordB ||
-        atom->kind == Node::Kind::NotWordB || atom->kind == Node::Kind::Look)
+    if (atom->kind == Node::Kind::Bol || atom->kind == Node::Kind::Eol ||
+        atom->kind == Node::Kind::WordB || atom->kind == Node::Kind::NotWordB ||
+        atom->kind == Node::Kind::Look)
       SyntaxError(err::kRegExpUnexpectedQuantifier);
     auto r = std::make_unique<Node>();
     r->kind = Node::Kind::Repeat;
@@ -195,19 +234,25 @@ class RegexCompiler {
     Guard g(*this);
     char16_t c = p_[pos_++];
     switch (c) {
-      case u'^': return Leaf(Node::Kind::Bol);
-      case u'$': return Leaf(Node::Kind::Eol);
-      case u'.': return Leaf(Node::Kind::Any);
+      case u'^':
+        return Leaf(Node::Kind::Bol);
+      case u'$':
+        return Leaf(Node::Kind::Eol);
+      case u'.':
+        return Leaf(Node::Kind::Any);
       case u'*':
       case u'+':
-      case u'?': SyntaxError(err::kRegExpUnexpectedQuantifier);
-      case u'[': return ParseClass();
+      case u'?':
+        SyntaxError(err::kRegExpUnexpectedQuantifier);
+      case u'[':
+        return ParseClass();
       case u'(': {
         auto n = std::make_unique<Node>();
         if (Peek() == u'?') {
           ++pos_;
           char16_t k = AtEnd() ? 0 : p_[pos_++];
-          if (k == u':') n->kind = Node::Kind::NonGroup;
+          if (k == u':')
+            n->kind = Node::Kind::NonGroup;
           else if (k == u'=' || k == u'!') {
             n->kind = Node::Kind::Look;
             n->negate = k == u'!';
@@ -224,20 +269,29 @@ class RegexCompiler {
         ++pos_;
         return n;
       }
-      case u')': SyntaxError(err::kRegExpExpectedParen);
-      case u'\\': return ParseEscape();
-      default: return Leaf(Node::Kind::Char, c);
+      case u')':
+        SyntaxError(err::kRegExpExpectedParen);
+      case u'\\':
+        return ParseEscape();
+      default:
+        return Leaf(Node::Kind::Char, c);
     }
   }
 
   char16_t EscapedChar(char16_t c) {
     switch (c) {
-      case u't': return u'\t';
-      case u'n': return u'\n';
-      case u'r': return u'\r';
-      case u'f': return u'\f';
-      case u'v': return u'\v';
-      case u'0': return 0;
+      case u't':
+        return u'\t';
+      case u'n':
+        return u'\n';
+      case u'r':
+        return u'\r';
+      case u'f':
+        return u'\f';
+      case u'v':
+        return u'\v';
+      case u'0':
+        return 0;
       case u'x':
       case u'u': {
         std::size_t digits = c == u'x' ? 2 : 4;
@@ -245,7 +299,9 @@ class RegexCompiler {
         std::size_t start = pos_;
         for (std::size_t i = 0; i < digits; ++i) {
           char16_t h = Peek();
-          int d = h >= u'0' && h <= u'9' ? h - u'0' : (h | 0x20) >= u'a' && (h | 0x20) <= u'f' ? (h | 0x20) - u'a' + 10 : -1;
+          int d = h >= u'0' && h <= u'9'                     ? h - u'0'
+                  : (h | 0x20) >= u'a' && (h | 0x20) <= u'f' ? (h | 0x20) - u'a' + 10
+                                                             : -1;
           if (d < 0) {
             pos_ = start;
             return c;  // not a hex escape: the letter itself
@@ -263,7 +319,8 @@ class RegexCompiler {
         }
         return u'\\';
       }
-      default: return c;
+      default:
+        return c;
     }
   }
 
@@ -271,19 +328,29 @@ class RegexCompiler {
     if (AtEnd()) SyntaxError();
     char16_t c = p_[pos_++];
     switch (c) {
-      case u'd': return ClassNode(DigitRanges(), false);
-      case u'D': return ClassNode(DigitRanges(), true);
-      case u'w': return ClassNode(WordRanges(), false);
-      case u'W': return ClassNode(WordRanges(), true);
-      case u's': return ClassNode(SpaceRanges(), false);
-      case u'S': return ClassNode(SpaceRanges(), true);
-      case u'b': return Leaf(Node::Kind::WordB);
-      case u'B': return Leaf(Node::Kind::NotWordB);
-      default: break;
+      case u'd':
+        return ClassNode(DigitRanges(), false);
+      case u'D':
+        return ClassNode(DigitRanges(), true);
+      case u'w':
+        return ClassNode(WordRanges(), false);
+      case u'W':
+        return ClassNode(WordRanges(), true);
+      case u's':
+        return ClassNode(SpaceRanges(), false);
+      case u'S':
+        return ClassNode(SpaceRanges(), true);
+      case u'b':
+        return Leaf(Node::Kind::WordB);
+      case u'B':
+        return Leaf(Node::Kind::NotWordB);
+      default:
+        break;
     }
     if (c >= u'1' && c <= u'9') {
       std::uint32_t n = c - u'0';
-      if (Peek() >= u'0' && Peek() <= u'9' && n * 10 + (Peek() - u'0') <= groups_) n = n * 10 + (p_[pos_++] - u'0');
+      if (Peek() >= u'0' && Peek() <= u'9' && n * 10 + (Peek() - u'0') <= groups_)
+        n = n * 10 + (p_[pos_++] - u'0');
       auto b = Leaf(Node::Kind::BackRef);
       b->index = n;
       return b;
@@ -312,13 +379,29 @@ class RegexCompiler {
         const std::vector<Regex::Range>* set = nullptr;
         bool complement = false;
         switch (e) {
-          case u'd': set = &DigitRanges(); break;
-          case u'D': set = &DigitRanges(); complement = true; break;
-          case u'w': set = &WordRanges(); break;
-          case u'W': set = &WordRanges(); complement = true; break;
-          case u's': set = &SpaceRanges(); break;
-          case u'S': set = &SpaceRanges(); complement = true; break;
-          default: break;
+          case u'd':
+            set = &DigitRanges();
+            break;
+          case u'D':
+            set = &DigitRanges();
+            complement = true;
+            break;
+          case u'w':
+            set = &WordRanges();
+            break;
+          case u'W':
+            set = &WordRanges();
+            complement = true;
+            break;
+          case u's':
+            set = &SpaceRanges();
+            break;
+          case u'S':
+            set = &SpaceRanges();
+            complement = true;
+            break;
+          default:
+            break;
         }
         if (set) {
           auto add = complement ? Complement(*set) : *set;
@@ -359,19 +442,38 @@ class RegexCompiler {
     using K = Node::Kind;
     using Op = Regex::Op;
     switch (n.kind) {
-      case K::Empty: break;
-      case K::Char: Emit({Op::Char, false, n.ch}); break;
-      case K::Any: Emit({Op::Any}); break;
-      case K::Class: Emit({Op::Class, n.negate, n.index}); break;
-      case K::Bol: Emit({Op::Bol}); break;
-      case K::Eol: Emit({Op::Eol}); break;
-      case K::WordB: Emit({Op::WordBoundary}); break;
-      case K::NotWordB: Emit({Op::NotWordBoundary}); break;
-      case K::BackRef: Emit({Op::BackRef, false, n.index}); break;
+      case K::Empty:
+        break;
+      case K::Char:
+        Emit({Op::Char, false, n.ch});
+        break;
+      case K::Any:
+        Emit({Op::Any});
+        break;
+      case K::Class:
+        Emit({Op::Class, n.negate, n.index});
+        break;
+      case K::Bol:
+        Emit({Op::Bol});
+        break;
+      case K::Eol:
+        Emit({Op::Eol});
+        break;
+      case K::WordB:
+        Emit({Op::WordBoundary});
+        break;
+      case K::NotWordB:
+        Emit({Op::NotWordBoundary});
+        break;
+      case K::BackRef:
+        Emit({Op::BackRef, false, n.index});
+        break;
       case K::Concat:
         for (const auto& k : n.kids) Compile(*k);
         break;
-      case K::NonGroup: Compile(*n.kids[0]); break;
+      case K::NonGroup:
+        Compile(*n.kids[0]);
+        break;
       case K::Group:
         Emit({Op::Save, false, n.index * 2});
         Compile(*n.kids[0]);
@@ -400,7 +502,9 @@ class RegexCompiler {
         for (auto j : jumps) Patch(j, static_cast<std::uint32_t>(Here()));
         break;
       }
-      case K::Repeat: CompileRepeat(n); break;
+      case K::Repeat:
+        CompileRepeat(n);
+        break;
     }
   }
 
@@ -455,8 +559,8 @@ bool Regex::InClass(const CharClass& c, char16_t ch) const {
 }
 
 bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::size_t stopAt,
-                std::vector<std::int64_t>& regs, std::size_t& end, std::uint64_t& steps, std::uint64_t budget,
-                int depth) const {
+                std::vector<std::int64_t>& regs, std::size_t& end, std::uint64_t& steps,
+                std::uint64_t budget, int depth) const {
   struct Choice {
     std::size_t pc, pos, undo;
   };
@@ -490,7 +594,9 @@ bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::s
     bool ok = true;
     switch (in.op) {
       case Op::Char:
-        if (pos < s.size() && (s[pos] == in.a || (options_.ignoreCase && FoldChar(s[pos]) == FoldChar(static_cast<char16_t>(in.a))))) {
+        if (pos < s.size() &&
+            (s[pos] == in.a ||
+             (options_.ignoreCase && FoldChar(s[pos]) == FoldChar(static_cast<char16_t>(in.a))))) {
           ++pos;
           ++pc;
         } else {
@@ -544,7 +650,9 @@ bool Regex::Run(std::u16string_view s, std::size_t start, std::size_t pc, std::s
         pc = first;
         break;
       }
-      case Op::Jump: pc = in.a; break;
+      case Op::Jump:
+        pc = in.a;
+        break;
       case Op::BackRef: {
         if (in.a * 2 + 1 >= regs.size() || in.a > groupCount_) {
           ++pc;  // a group the pattern does not have matches the empty text
@@ -613,8 +721,10 @@ std::optional<RegexMatch> Regex::Search(std::u16string_view subject, std::size_t
       m.end = static_cast<std::size_t>(regs[1]);
       for (std::size_t g = 1; g <= groupCount_; ++g) {
         std::int64_t b = regs[g * 2], e = regs[g * 2 + 1];
-        if (b < 0 || e < b) m.groups.emplace_back(-1, -1);
-        else m.groups.emplace_back(b, e);
+        if (b < 0 || e < b)
+          m.groups.emplace_back(-1, -1);
+        else
+          m.groups.emplace_back(b, e);
       }
       return m;
     }

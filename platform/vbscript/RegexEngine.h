@@ -35,7 +35,8 @@ class Regex {
 
   // The first match at or after `from`. Throws ScriptError 28 when the search exceeds its
   // budget of steps.
-  [[nodiscard]] std::optional<RegexMatch> Search(std::u16string_view subject, std::size_t from) const;
+  [[nodiscard]] std::optional<RegexMatch> Search(std::u16string_view subject,
+                                                 std::size_t from) const;
   [[nodiscard]] std::size_t GroupCount() const noexcept { return groupCount_; }
 
   // Steps one search may take before it is given up: a fixed allowance plus a share per
@@ -44,13 +45,28 @@ class Regex {
   static constexpr std::uint64_t kStepsPerUnit = 100;
 
   enum class Op : std::uint8_t {
-    Char, Any, Class, Bol, Eol, WordBoundary, NotWordBoundary, Save, Split, Jump, Match, BackRef,
-    Mark, Progress, LookAhead, LookEnd,
+    Char,
+    Any,
+    Class,
+    Bol,
+    Eol,
+    WordBoundary,
+    NotWordBoundary,
+    Save,
+    Split,
+    Jump,
+    Match,
+    BackRef,
+    Mark,
+    Progress,
+    LookAhead,
+    LookEnd,
   };
   struct Inst {
     Op op;
-    bool flag = false;    // Class: negated; LookAhead: negative; Split: prefer the second branch
-    std::uint32_t a = 0;  // Char: code unit; Class: class index; Save/Mark/Progress: register; jumps: target
+    bool flag = false;  // Class: negated; LookAhead: negative; Split: prefer the second branch
+    std::uint32_t a =
+        0;  // Char: code unit; Class: class index; Save/Mark/Progress: register; jumps: target
     std::uint32_t b = 0;  // Split: second target; LookAhead: index of its LookEnd
   };
   struct Range {
@@ -62,8 +78,9 @@ class Regex {
 
  private:
   friend class RegexCompiler;
-  bool Run(std::u16string_view s, std::size_t start, std::size_t pc, std::size_t stopAt, std::vector<std::int64_t>& regs,
-           std::size_t& end, std::uint64_t& steps, std::uint64_t budget, int depth) const;
+  bool Run(std::u16string_view s, std::size_t start, std::size_t pc, std::size_t stopAt,
+           std::vector<std::int64_t>& regs, std::size_t& end, std::uint64_t& steps,
+           std::uint64_t budget, int depth) const;
   [[nodiscard]] bool InClass(const CharClass& c, char16_t ch) const;
 
   std::vector<Inst> code_;

@@ -23,7 +23,8 @@ namespace {
 constexpr std::u16string_view kControlSource = u"ScriptControl";
 }  // namespace
 
-ScriptControl::ScriptControl() : engine_(std::make_unique<Engine>()), error_(automation::MakeRef<ScriptErrorInfo>()) {}
+ScriptControl::ScriptControl()
+    : engine_(std::make_unique<Engine>()), error_(automation::MakeRef<ScriptErrorInfo>()) {}
 
 ScriptControl::~ScriptControl() = default;
 
@@ -36,7 +37,8 @@ void ScriptControl::SetLanguage(std::u16string_view language) {
 
 void ScriptControl::Reset() {
   if (engine_->IsRunning())
-    throw AutomationError(kExecutingError, std::u16string(kControlSource), std::u16string(kExecutingText));
+    throw AutomationError(kExecutingError, std::u16string(kControlSource),
+                          std::u16string(kExecutingText));
   error_->Clear();
   engine_->Reset();
 }
@@ -46,9 +48,12 @@ void ScriptControl::AddModule(std::u16string_view name) {
   engine_->AddModule(name);
 }
 
-bool ScriptControl::HasModule(std::u16string_view name) const noexcept { return engine_->FindModule(name) != nullptr; }
+bool ScriptControl::HasModule(std::u16string_view name) const noexcept {
+  return engine_->FindModule(name) != nullptr;
+}
 
-void ScriptControl::AddObject(std::u16string_view name, automation::Dispatch* object, bool addMembers) {
+void ScriptControl::AddObject(std::u16string_view name, automation::Dispatch* object,
+                              bool addMembers) {
   if (name.empty() || !object) throw AutomationError(err::kInvalidProcedureCall);
   // The control added to its own scripts ("sc") is held without a reference: a script host
   // that holds itself would never be freed.
@@ -67,7 +72,8 @@ Module& ScriptControl::ModuleNamed(std::u16string_view name) {
 template <class F>
 auto ScriptControl::Running(std::u16string_view module, F&& body) {
   if (engine_->IsRunning())
-    throw AutomationError(kExecutingError, std::u16string(kControlSource), std::u16string(kExecutingText));
+    throw AutomationError(kExecutingError, std::u16string(kControlSource),
+                          std::u16string(kExecutingText));
   Ref<ScriptControl> keepAlive(this);  // a script may drop the host's last reference to us
   error_->Clear();
   try {
@@ -90,7 +96,8 @@ Variant ScriptControl::Eval(std::u16string_view module, std::u16string_view expr
   return Running(module, [&](Module& m) { return engine_->Eval(m, expression); });
 }
 
-Variant ScriptControl::Run(std::u16string_view module, std::u16string_view procedure, std::span<Variant> args) {
+Variant ScriptControl::Run(std::u16string_view module, std::u16string_view procedure,
+                           std::span<Variant> args) {
   return Running(module, [&](Module& m) { return engine_->Run(m, procedure, args); });
 }
 
@@ -120,10 +127,13 @@ void ScriptErrorInfo::Set(const AutomationError& e) {
 const ClassInfo& ScriptErrorInfo::Class() {
   static const ClassInfo info =
       ClassBuilder<ScriptErrorInfo>(u"Error")
-          .Get(u"Number", automation::kDispIdValue, VarType::Long, [](ScriptErrorInfo& e) { return e.number; })
+          .Get(u"Number", automation::kDispIdValue, VarType::Long,
+               [](ScriptErrorInfo& e) { return e.number; })
           .Get(u"Source", 1, VarType::String, [](ScriptErrorInfo& e) { return Variant(e.source); })
-          .Get(u"Description", 2, VarType::String, [](ScriptErrorInfo& e) { return Variant(e.description); })
-          .Get(u"HelpFile", 3, VarType::String, [](ScriptErrorInfo& e) { return Variant(e.helpFile); })
+          .Get(u"Description", 2, VarType::String,
+               [](ScriptErrorInfo& e) { return Variant(e.description); })
+          .Get(u"HelpFile", 3, VarType::String,
+               [](ScriptErrorInfo& e) { return Variant(e.helpFile); })
           .Get(u"HelpContext", 4, VarType::Long, [](ScriptErrorInfo& e) { return e.helpContext; })
           .Get(u"Text", 5, VarType::String, [](ScriptErrorInfo& e) { return Variant(e.text); })
           .Get(u"Line", 6, VarType::Long, [](ScriptErrorInfo& e) { return e.line; })
@@ -140,16 +150,24 @@ const ClassInfo& ScriptControl::Class() {
       ClassBuilder<ScriptControl>(u"ScriptControl")
           .ProgId(std::u16string(kScriptControlProgId))
           .ClassId(kScriptControlClassId)
-          .Property(u"Language", 1500, VarType::String, [](ScriptControl& c) { return Variant(c.language_); },
-                    [](ScriptControl& c, const Variant& v) { c.SetLanguage(v.AsString()); })
-          .Property(u"Timeout", 1502, VarType::Long, [](ScriptControl& c) { return c.Timeout(); },
-                    [](ScriptControl& c, const Variant& v) { c.SetTimeout(v.AsLong()); })
-          .Property(u"AllowUI", 1503, VarType::Boolean, [](ScriptControl& c) { return c.AllowUI(); },
-                    [](ScriptControl& c, const Variant& v) { c.SetAllowUI(v.AsBoolean()); })
-          .Property(u"UseSafeSubset", 1504, VarType::Boolean, [](ScriptControl& c) { return c.useSafeSubset_; },
-                    [](ScriptControl& c, const Variant& v) { c.useSafeSubset_ = v.AsBoolean(); })
+          .Property(
+              u"Language", 1500, VarType::String,
+              [](ScriptControl& c) { return Variant(c.language_); },
+              [](ScriptControl& c, const Variant& v) { c.SetLanguage(v.AsString()); })
+          .Property(
+              u"Timeout", 1502, VarType::Long, [](ScriptControl& c) { return c.Timeout(); },
+              [](ScriptControl& c, const Variant& v) { c.SetTimeout(v.AsLong()); })
+          .Property(
+              u"AllowUI", 1503, VarType::Boolean, [](ScriptControl& c) { return c.AllowUI(); },
+              [](ScriptControl& c, const Variant& v) { c.SetAllowUI(v.AsBoolean()); })
+          .Property(
+              u"UseSafeSubset", 1504, VarType::Boolean,
+              [](ScriptControl& c) { return c.useSafeSubset_; },
+              [](ScriptControl& c, const Variant& v) { c.useSafeSubset_ = v.AsBoolean(); })
           .Get(u"Modules", 1505, VarType::Object,
-               [](ScriptControl& c) { return Variant(automation::MakeRef<ModulesObject>(Ref<ScriptControl>(&c))); })
+               [](ScriptControl& c) {
+                 return Variant(automation::MakeRef<ModulesObject>(Ref<ScriptControl>(&c)));
+               })
           .Get(u"Error", 1506, VarType::Object, [](ScriptControl& c) { return Variant(c.error_); })
           .Method(u"Reset", 1509, {}, [](ScriptControl& c, std::span<Variant>) { c.Reset(); })
           .Method(u"AddObject", 2500,
@@ -162,9 +180,11 @@ const ClassInfo& ScriptControl::Class() {
                   [](ScriptControl& c, std::span<Variant> a) { c.AddCode(a[0].AsString()); })
           .Method(u"Eval", 2001, {Param(u"Expression", VarType::String)},
                   [](ScriptControl& c, std::span<Variant> a) { return c.Eval(a[0].AsString()); })
-          .Method(u"ExecuteStatement", 2002, {Param(u"Statement", VarType::String)},
-                  [](ScriptControl& c, std::span<Variant> a) { c.ExecuteStatement(a[0].AsString()); })
-          .Method(u"Run", 2003, {Param(u"ProcedureName", VarType::String), ParamArray(u"Parameters")},
+          .Method(
+              u"ExecuteStatement", 2002, {Param(u"Statement", VarType::String)},
+              [](ScriptControl& c, std::span<Variant> a) { c.ExecuteStatement(a[0].AsString()); })
+          .Method(u"Run", 2003,
+                  {Param(u"ProcedureName", VarType::String), ParamArray(u"Parameters")},
                   [](ScriptControl& c, std::span<Variant> a) {
                     auto params = a[1].MutableArray().Elements();
                     return c.Run(kGlobalModule, a[0].AsString(), params);
@@ -178,43 +198,47 @@ const ClassInfo& ScriptControl::Class() {
 const ClassInfo& ModulesObject::Class() {
   static const ClassInfo info =
       ClassBuilder<ModulesObject>(u"Modules")
-          .IndexedGet(u"Item", automation::kDispIdValue, {Param(u"Index")}, VarType::Object,
-                      [](ModulesObject& m, std::span<Variant> a) -> Variant {
-                        ScriptControl& c = m.Control();
-                        const Variant& index = a[0].Deref();
-                        std::u16string name;
-                        if (index.IsString()) {
-                          name = std::u16string(index.AsString());
-                          if (!c.HasModule(name)) {
-                            throw AutomationError(err::kSubscriptOutOfRange, std::u16string(kControlSource),
-                                                  u"Module not found: '" + name + u"'");
-                          }
-                        } else {
-                          std::int32_t i = automation::ToLong(index);
-                          const auto& modules = c.ScriptEngine().Modules();
-                          if (i < 1 || static_cast<std::size_t>(i) > modules.size())
-                            throw AutomationError(err::kSubscriptOutOfRange);
-                          name = modules[static_cast<std::size_t>(i - 1)]->Name();
-                        }
-                        return Variant(automation::MakeRef<ModuleObject>(Ref<ScriptControl>(&c), name));
-                      })
-          .Get(u"Count", 1, VarType::Long,
-               [](ModulesObject& m) { return static_cast<std::int32_t>(m.Control().ModuleCount()); })
-          .Method(u"Add", 2, {Param(u"Name", VarType::String), OptionalParam(u"Object", VarType::Variant)},
+          .IndexedGet(
+              u"Item", automation::kDispIdValue, {Param(u"Index")}, VarType::Object,
+              [](ModulesObject& m, std::span<Variant> a) -> Variant {
+                ScriptControl& c = m.Control();
+                const Variant& index = a[0].Deref();
+                std::u16string name;
+                if (index.IsString()) {
+                  name = std::u16string(index.AsString());
+                  if (!c.HasModule(name)) {
+                    throw AutomationError(err::kSubscriptOutOfRange, std::u16string(kControlSource),
+                                          u"Module not found: '" + name + u"'");
+                  }
+                } else {
+                  std::int32_t i = automation::ToLong(index);
+                  const auto& modules = c.ScriptEngine().Modules();
+                  if (i < 1 || static_cast<std::size_t>(i) > modules.size())
+                    throw AutomationError(err::kSubscriptOutOfRange);
+                  name = modules[static_cast<std::size_t>(i - 1)]->Name();
+                }
+                return Variant(automation::MakeRef<ModuleObject>(Ref<ScriptControl>(&c), name));
+              })
+          .Get(
+              u"Count", 1, VarType::Long,
+              [](ModulesObject& m) { return static_cast<std::int32_t>(m.Control().ModuleCount()); })
+          .Method(u"Add", 2,
+                  {Param(u"Name", VarType::String), OptionalParam(u"Object", VarType::Variant)},
                   [](ModulesObject& m, std::span<Variant> a) {
                     m.Control().AddModule(a[0].AsString());
-                    return Variant(automation::MakeRef<ModuleObject>(Ref<ScriptControl>(&m.Control()),
-                                                                     std::u16string(a[0].AsString())));
+                    return Variant(automation::MakeRef<ModuleObject>(
+                        Ref<ScriptControl>(&m.Control()), std::u16string(a[0].AsString())));
                   })
-          .Method(u"_NewEnum", automation::kDispIdNewEnum, {},
-                  [](ModulesObject& m, std::span<Variant>) {
-                    std::vector<Variant> items;
-                    for (const auto& module : m.Control().ScriptEngine().Modules()) {
-                      items.push_back(Variant(
-                          automation::MakeRef<ModuleObject>(Ref<ScriptControl>(&m.Control()), module->Name())));
-                    }
-                    return Variant(automation::MakeRef<automation::ValueEnumerator>(std::move(items)));
-                  })
+          .Method(
+              u"_NewEnum", automation::kDispIdNewEnum, {},
+              [](ModulesObject& m, std::span<Variant>) {
+                std::vector<Variant> items;
+                for (const auto& module : m.Control().ScriptEngine().Modules()) {
+                  items.push_back(Variant(automation::MakeRef<ModuleObject>(
+                      Ref<ScriptControl>(&m.Control()), module->Name())));
+                }
+                return Variant(automation::MakeRef<automation::ValueEnumerator>(std::move(items)));
+              })
           .Build();
   return info;
 }
@@ -222,15 +246,20 @@ const ClassInfo& ModulesObject::Class() {
 const ClassInfo& ModuleObject::Class() {
   static const ClassInfo info =
       ClassBuilder<ModuleObject>(u"Module")
-          .Get(u"Name", automation::kDispIdValue, VarType::String, [](ModuleObject& m) { return Variant(m.Name()); })
+          .Get(u"Name", automation::kDispIdValue, VarType::String,
+               [](ModuleObject& m) { return Variant(m.Name()); })
           .Method(u"AddCode", 2, {Param(u"Code", VarType::String)},
-                  [](ModuleObject& m, std::span<Variant> a) { m.Control().AddCode(m.Name(), a[0].AsString()); })
+                  [](ModuleObject& m, std::span<Variant> a) {
+                    m.Control().AddCode(m.Name(), a[0].AsString());
+                  })
           .Method(u"ExecuteStatement", 3, {Param(u"Statement", VarType::String)},
                   [](ModuleObject& m, std::span<Variant> a) {
                     m.Control().ExecuteStatement(m.Name(), a[0].AsString());
                   })
           .Method(u"Eval", 4, {Param(u"Expression", VarType::String)},
-                  [](ModuleObject& m, std::span<Variant> a) { return m.Control().Eval(m.Name(), a[0].AsString()); })
+                  [](ModuleObject& m, std::span<Variant> a) {
+                    return m.Control().Eval(m.Name(), a[0].AsString());
+                  })
           .Method(u"Run", 5, {Param(u"ProcedureName", VarType::String), ParamArray(u"Parameters")},
                   [](ModuleObject& m, std::span<Variant> a) {
                     auto params = a[1].MutableArray().Elements();
@@ -243,12 +272,15 @@ const ClassInfo& ModuleObject::Class() {
 // ---------------------------------------------------------------- registration
 
 void RegisterScriptClasses() {
-  automation::RegisterClass(kScriptControlProgId, automation::Guid::FromString(kScriptControlClassId),
-                            [] { return Ref<automation::Dispatch>(automation::MakeRef<ScriptControl>()); });
-  automation::RegisterClass(kDictionaryProgId, automation::Guid::FromString(kDictionaryClassId),
-                            [] { return Ref<automation::Dispatch>(automation::MakeRef<Dictionary>()); });
-  automation::RegisterClass(kRegExpProgId, automation::Guid::FromString(kRegExpClassId),
-                            [] { return Ref<automation::Dispatch>(automation::MakeRef<RegExpObject>()); });
+  automation::RegisterClass(
+      kScriptControlProgId, automation::Guid::FromString(kScriptControlClassId),
+      [] { return Ref<automation::Dispatch>(automation::MakeRef<ScriptControl>()); });
+  automation::RegisterClass(
+      kDictionaryProgId, automation::Guid::FromString(kDictionaryClassId),
+      [] { return Ref<automation::Dispatch>(automation::MakeRef<Dictionary>()); });
+  automation::RegisterClass(kRegExpProgId, automation::Guid::FromString(kRegExpClassId), [] {
+    return Ref<automation::Dispatch>(automation::MakeRef<RegExpObject>());
+  });
 }
 
 namespace {

@@ -26,7 +26,8 @@ class ScriptErrorInfo;
 inline constexpr std::u16string_view kScriptControlProgId = u"MSScriptControl.ScriptControl";
 inline constexpr std::string_view kScriptControlClassId = "{0e59f1d5-1fbe-11d0-8ff2-00a0d10038bc}";
 inline constexpr std::u16string_view kGlobalModule = u"Global";
-inline constexpr std::u16string_view kExecutingText = u"Cannot call this method while the script is executing";
+inline constexpr std::u16string_view kExecutingText =
+    u"Cannot call this method while the script is executing";
 // The number of that refusal (E_UNEXPECTED) and of a language other than VBScript (380).
 inline constexpr std::int32_t kExecutingError = static_cast<std::int32_t>(0x8000FFFFu);
 
@@ -56,7 +57,9 @@ class ScriptControl : public automation::AutomationObject<ScriptControl> {
   // ---- running code; `module` is a name given to AddModule, or "Global"
   void AddCode(std::u16string_view code) { AddCode(kGlobalModule, code); }
   void AddCode(std::u16string_view module, std::u16string_view code);
-  void ExecuteStatement(std::u16string_view statement) { ExecuteStatement(kGlobalModule, statement); }
+  void ExecuteStatement(std::u16string_view statement) {
+    ExecuteStatement(kGlobalModule, statement);
+  }
   void ExecuteStatement(std::u16string_view module, std::u16string_view statement);
   Variant Eval(std::u16string_view expression) { return Eval(kGlobalModule, expression); }
   Variant Eval(std::u16string_view module, std::u16string_view expression);

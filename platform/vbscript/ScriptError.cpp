@@ -97,13 +97,17 @@ std::u16string_view ErrorText(std::int32_t number) noexcept {
 }
 
 ScriptError::ScriptError(ErrorKind kind, std::int32_t number, std::u16string name)
-    : AutomationError(number, std::u16string(kind == ErrorKind::Compile ? kCompileSource : kRuntimeSource),
+    : AutomationError(number,
+                      std::u16string(kind == ErrorKind::Compile ? kCompileSource : kRuntimeSource),
                       WithName(ErrorText(number), name)),
       kind_(kind),
       scriptDescription_(ErrorText(number)) {}
 
-ScriptError::ScriptError(ErrorKind kind, std::int32_t number, std::u16string source, std::u16string description)
-    : AutomationError(number, std::move(source), description), kind_(kind), scriptDescription_(std::move(description)) {}
+ScriptError::ScriptError(ErrorKind kind, std::int32_t number, std::u16string source,
+                         std::u16string description)
+    : AutomationError(number, std::move(source), description),
+      kind_(kind),
+      scriptDescription_(std::move(description)) {}
 
 ScriptError FromHostError(const automation::AutomationError& e) {
   if (auto* s = dynamic_cast<const ScriptError*>(&e)) return *s;

@@ -98,15 +98,18 @@ class ScriptError : public automation::AutomationError {
   // A run-time or compile error with its standard text; `name` (a variable or procedure the
   // error is about) is appended to the text the host sees: "Type mismatch: 'Foo'".
   ScriptError(ErrorKind kind, std::int32_t number, std::u16string name = {});
-  ScriptError(ErrorKind kind, std::int32_t number, std::u16string source, std::u16string description);
+  ScriptError(ErrorKind kind, std::int32_t number, std::u16string source,
+              std::u16string description);
 
   [[nodiscard]] ErrorKind Kind() const noexcept { return kind_; }
   // The text Err.Description shows inside the script (without the name).
-  [[nodiscard]] const std::u16string& ScriptDescription() const noexcept { return scriptDescription_; }
+  [[nodiscard]] const std::u16string& ScriptDescription() const noexcept {
+    return scriptDescription_;
+  }
 
   // Position, 1-based; 0 while unknown. The engine fills it where the error is caught.
   std::uint32_t line = 0, column = 0;
-  std::u16string lineText;   // the source line, for compile errors
+  std::u16string lineText;  // the source line, for compile errors
   std::u16string moduleName;
 
  private:

@@ -10,7 +10,8 @@ namespace telvinor::vbscript {
 using automation::DispId;
 using automation::InvokeKind;
 
-ScriptObject::ScriptObject(ClassDecl& cls, automation::Ref<Program> program, automation::Ref<EngineLink> link)
+ScriptObject::ScriptObject(ClassDecl& cls, automation::Ref<Program> program,
+                           automation::Ref<EngineLink> link)
     : fields(cls.fields.size()), cls_(cls), program_(std::move(program)), link_(std::move(link)) {}
 
 ScriptObject::~ScriptObject() {
@@ -39,7 +40,8 @@ void ScriptObject::ClearForReset() noexcept {
 
 DispId ScriptObject::GetIdOfName(std::u16string_view name) const {
   int m = FindMember(cls_, automation::FoldCase(name));
-  if (m < 0 || !cls_.members[static_cast<std::size_t>(m)].isPublic) return automation::kDispIdUnknown;
+  if (m < 0 || !cls_.members[static_cast<std::size_t>(m)].isPublic)
+    return automation::kDispIdUnknown;
   return m + 1;
 }
 

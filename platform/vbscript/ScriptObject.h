@@ -16,7 +16,8 @@ class ScriptObject : public automation::Dispatch, public ResetClearable {
   ~ScriptObject() override;
 
   [[nodiscard]] automation::DispId GetIdOfName(std::u16string_view name) const override;
-  Variant Invoke(automation::DispId id, automation::InvokeKind kind, std::span<Variant> args) override;
+  Variant Invoke(automation::DispId id, automation::InvokeKind kind,
+                 std::span<Variant> args) override;
   [[nodiscard]] std::u16string_view TypeName() const override { return cls_.name; }
 
   [[nodiscard]] ClassDecl& Class() const noexcept { return cls_; }
@@ -44,7 +45,8 @@ class ProcedureRef : public automation::Dispatch {
   [[nodiscard]] automation::DispId GetIdOfName(std::u16string_view) const override {
     return automation::kDispIdUnknown;
   }
-  Variant Invoke(automation::DispId id, automation::InvokeKind kind, std::span<Variant> args) override;
+  Variant Invoke(automation::DispId id, automation::InvokeKind kind,
+                 std::span<Variant> args) override;
   [[nodiscard]] std::u16string_view TypeName() const override { return u"Object"; }
 
  private:

@@ -31,40 +31,63 @@ Variant Scalar(const Variant& v) {
 
 Num KindOf(const Variant& v) {
   switch (v.Type()) {
-    case VarType::Empty: return Num::Integer;
-    case VarType::Null: return Num::Null;
-    case VarType::Boolean: return Num::Integer;
-    case VarType::Byte: return Num::Byte;
-    case VarType::Integer: return Num::Integer;
-    case VarType::Long: return Num::Long;
-    case VarType::Single: return Num::Single;
-    case VarType::Double: return Num::Double;
-    case VarType::Currency: return Num::Currency;
-    case VarType::Date: return Num::Date;
-    case VarType::String: return Num::Double;
-    case VarType::Error: ThrowRuntime(err::kTypeMismatch);
-    default: ThrowRuntime(err::kTypeMismatch);
+    case VarType::Empty:
+      return Num::Integer;
+    case VarType::Null:
+      return Num::Null;
+    case VarType::Boolean:
+      return Num::Integer;
+    case VarType::Byte:
+      return Num::Byte;
+    case VarType::Integer:
+      return Num::Integer;
+    case VarType::Long:
+      return Num::Long;
+    case VarType::Single:
+      return Num::Single;
+    case VarType::Double:
+      return Num::Double;
+    case VarType::Currency:
+      return Num::Currency;
+    case VarType::Date:
+      return Num::Date;
+    case VarType::String:
+      return Num::Double;
+    case VarType::Error:
+      ThrowRuntime(err::kTypeMismatch);
+    default:
+      ThrowRuntime(err::kTypeMismatch);
   }
 }
 
-bool IsIntegral(Num k) { return k == Num::Byte || k == Num::Integer || k == Num::Long; }
+bool IsIntegral(Num k) {
+  return k == Num::Byte || k == Num::Integer || k == Num::Long;
+}
 
 std::int64_t IntegralValue(const Variant& v) {
   switch (v.Type()) {
-    case VarType::Empty: return 0;
-    case VarType::Boolean: return v.AsBoolean() ? -1 : 0;
-    case VarType::Byte: return v.AsByte();
-    case VarType::Integer: return v.AsInteger();
-    case VarType::Long: return v.AsLong();
-    default: return 0;
+    case VarType::Empty:
+      return 0;
+    case VarType::Boolean:
+      return v.AsBoolean() ? -1 : 0;
+    case VarType::Byte:
+      return v.AsByte();
+    case VarType::Integer:
+      return v.AsInteger();
+    case VarType::Long:
+      return v.AsLong();
+    default:
+      return 0;
   }
 }
 
 // The smallest type of at least `k` that holds n, or Double past Long.
 Variant IntegralResult(std::int64_t n, Num k) {
   if (k == Num::Byte && n >= 0 && n <= 255) return Variant(static_cast<std::uint8_t>(n));
-  if ((k == Num::Byte || k == Num::Integer) && n >= -32768 && n <= 32767) return Variant(static_cast<std::int16_t>(n));
-  if (n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max())
+  if ((k == Num::Byte || k == Num::Integer) && n >= -32768 && n <= 32767)
+    return Variant(static_cast<std::int16_t>(n));
+  if (n >= std::numeric_limits<std::int32_t>::min() &&
+      n <= std::numeric_limits<std::int32_t>::max())
     return Variant(static_cast<std::int32_t>(n));
   return Variant(static_cast<double>(n));
 }
@@ -104,7 +127,8 @@ Variant DateResult(double r) {
 }
 
 Variant CurrencyResult(double scaled) {
-  if (!(scaled >= -9.2233720368547758e18 && scaled < 9.2233720368547758e18)) ThrowRuntime(err::kOverflow);
+  if (!(scaled >= -9.2233720368547758e18 && scaled < 9.2233720368547758e18))
+    ThrowRuntime(err::kOverflow);
   return Variant::Currency(static_cast<std::int64_t>(std::nearbyint(scaled)));
 }
 
@@ -121,8 +145,10 @@ Variant Arithmetic(Arith op, const Variant& x, const Variant& y) {
     return IntegralResult(r, k);
   }
   if (k == Num::Currency) {
-    double p = a.Type() == VarType::Currency ? static_cast<double>(a.AsCurrency()) : conv::ToDouble(a) * 10000.0;
-    double q = b.Type() == VarType::Currency ? static_cast<double>(b.AsCurrency()) : conv::ToDouble(b) * 10000.0;
+    double p = a.Type() == VarType::Currency ? static_cast<double>(a.AsCurrency())
+                                             : conv::ToDouble(a) * 10000.0;
+    double q = b.Type() == VarType::Currency ? static_cast<double>(b.AsCurrency())
+                                             : conv::ToDouble(b) * 10000.0;
     if (op == Arith::Add) return CurrencyResult(p + q);
     if (op == Arith::Subtract) return CurrencyResult(p - q);
     return CurrencyResult(p * q / 10000.0);
@@ -132,7 +158,8 @@ Variant Arithmetic(Arith op, const Variant& x, const Variant& y) {
   if (k == Num::Date) {
     if (op == Arith::Multiply) return FloatResult(r, Num::Double);
     // Date - Date is a number of days; Date +/- number is a Date.
-    if (op == Arith::Subtract && ka == Num::Date && kb == Num::Date) return FloatResult(r, Num::Double);
+    if (op == Arith::Subtract && ka == Num::Date && kb == Num::Date)
+      return FloatResult(r, Num::Double);
     return DateResult(r);
   }
   return FloatResult(r, k);
@@ -145,19 +172,24 @@ std::int64_t WholeOperand(const Variant& v) {
     case VarType::Boolean:
     case VarType::Byte:
     case VarType::Integer:
-    case VarType::Long: return IntegralValue(v);
-    default: return conv::ToLong(v);
+    case VarType::Long:
+      return IntegralValue(v);
+    default:
+      return conv::ToLong(v);
   }
 }
 
 Num WholeKind(const Variant& a, const Variant& b) {
   auto kind = [](const Variant& v) {
     switch (v.Type()) {
-      case VarType::Byte: return Num::Byte;
+      case VarType::Byte:
+        return Num::Byte;
       case VarType::Empty:
       case VarType::Boolean:
-      case VarType::Integer: return Num::Integer;
-      default: return Num::Long;
+      case VarType::Integer:
+        return Num::Integer;
+      default:
+        return Num::Long;
     }
   };
   Num x = kind(a), y = kind(b);
@@ -174,14 +206,17 @@ bool IsNumericType(VarType t) {
     case VarType::Single:
     case VarType::Double:
     case VarType::Currency:
-    case VarType::Date: return true;
-    default: return false;
+    case VarType::Date:
+      return true;
+    default:
+      return false;
   }
 }
 
 int CompareNumbers(const Variant& a, const Variant& b) {
   VarType ta = a.Type(), tb = b.Type();
-  if ((ta == VarType::Integer || ta == VarType::Long) && (tb == VarType::Integer || tb == VarType::Long)) {
+  if ((ta == VarType::Integer || ta == VarType::Long) &&
+      (tb == VarType::Integer || tb == VarType::Long)) {
     std::int32_t p = ta == VarType::Integer ? a.AsInteger() : a.AsLong();
     std::int32_t q = tb == VarType::Integer ? b.AsInteger() : b.AsLong();
     return p < q ? -1 : p > q ? 1 : 0;
@@ -195,13 +230,20 @@ int CompareNumbers(const Variant& a, const Variant& b) {
 
 bool Holds(BinaryOp op, int c) {
   switch (op) {
-    case BinaryOp::Equal: return c == 0;
-    case BinaryOp::NotEqual: return c != 0;
-    case BinaryOp::Less: return c < 0;
-    case BinaryOp::Greater: return c > 0;
-    case BinaryOp::LessEqual: return c <= 0;
-    case BinaryOp::GreaterEqual: return c >= 0;
-    default: return false;
+    case BinaryOp::Equal:
+      return c == 0;
+    case BinaryOp::NotEqual:
+      return c != 0;
+    case BinaryOp::Less:
+      return c < 0;
+    case BinaryOp::Greater:
+      return c > 0;
+    case BinaryOp::LessEqual:
+      return c <= 0;
+    case BinaryOp::GreaterEqual:
+      return c >= 0;
+    default:
+      return false;
   }
 }
 
@@ -213,7 +255,7 @@ char16_t FoldChar(char16_t c) noexcept {
   if (c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
   if (c >= 0xFF21 && c <= 0xFF3A) return static_cast<char16_t>(c + 32);  // full-width Latin
   if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<char16_t>(c + 32);  // Greek
-  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);  // Cyrillic
+  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);                // Cyrillic
   return c;
 }
 
@@ -240,8 +282,12 @@ Variant OpAdd(const Variant& x, const Variant& y) {
   if (b.Type() == VarType::String && a.Type() == VarType::Empty) return b;
   return Arithmetic(Arith::Add, a, b);
 }
-Variant OpSubtract(const Variant& a, const Variant& b) { return Arithmetic(Arith::Subtract, a, b); }
-Variant OpMultiply(const Variant& a, const Variant& b) { return Arithmetic(Arith::Multiply, a, b); }
+Variant OpSubtract(const Variant& a, const Variant& b) {
+  return Arithmetic(Arith::Subtract, a, b);
+}
+Variant OpMultiply(const Variant& a, const Variant& b) {
+  return Arithmetic(Arith::Multiply, a, b);
+}
 
 Variant OpDivide(const Variant& x, const Variant& y) {
   Variant a = Scalar(x), b = Scalar(y);
@@ -283,7 +329,8 @@ Variant OpConcat(const Variant& x, const Variant& y) {
   if (a.IsNull() && b.IsNull()) return Variant::Null();
   if (a.IsNull()) return b.IsString() ? b : Variant(conv::ToBString(b));
   if (b.IsNull()) return a.IsString() ? a : Variant(conv::ToBString(a));
-  if (a.IsString() && b.IsString()) return Variant(automation::BString::Concat(a.AsString(), b.AsString()));
+  if (a.IsString() && b.IsString())
+    return Variant(automation::BString::Concat(a.AsString(), b.AsString()));
   automation::BString sa = conv::ToBString(a);
   automation::BString sb = conv::ToBString(b);
   return Variant(automation::BString::Concat(sa, sb));
@@ -292,32 +339,47 @@ Variant OpConcat(const Variant& x, const Variant& y) {
 Variant OpNegate(const Variant& x) {
   Variant a = Scalar(x);
   switch (a.Type()) {
-    case VarType::Null: return a;
-    case VarType::Empty: return Variant(std::int16_t{0});
+    case VarType::Null:
+      return a;
+    case VarType::Empty:
+      return Variant(std::int16_t{0});
     case VarType::Boolean:
     case VarType::Byte:
     case VarType::Integer:
-    case VarType::Long: return IntegralResult(-IntegralValue(a), a.Type() == VarType::Long ? Num::Long : Num::Integer);
-    case VarType::Single: return Variant(-a.AsSingle());
-    case VarType::Double: return Variant(-a.AsDouble());
+    case VarType::Long:
+      return IntegralResult(-IntegralValue(a),
+                            a.Type() == VarType::Long ? Num::Long : Num::Integer);
+    case VarType::Single:
+      return Variant(-a.AsSingle());
+    case VarType::Double:
+      return Variant(-a.AsDouble());
     case VarType::Currency:
       if (a.AsCurrency() == std::numeric_limits<std::int64_t>::min()) ThrowRuntime(err::kOverflow);
       return Variant::Currency(-a.AsCurrency());
-    case VarType::Date: return DateResult(-a.AsDate());
-    case VarType::String: return Variant(-conv::ToDouble(a));
-    default: ThrowRuntime(err::kTypeMismatch);
+    case VarType::Date:
+      return DateResult(-a.AsDate());
+    case VarType::String:
+      return Variant(-conv::ToDouble(a));
+    default:
+      ThrowRuntime(err::kTypeMismatch);
   }
 }
 
 Variant OpNot(const Variant& x) {
   Variant a = Scalar(x);
   switch (a.Type()) {
-    case VarType::Null: return a;
-    case VarType::Boolean: return Variant(!a.AsBoolean());
-    case VarType::Empty: return Variant(std::int16_t{-1});
-    case VarType::Byte: return Variant(static_cast<std::uint8_t>(~a.AsByte()));
-    case VarType::Integer: return Variant(static_cast<std::int16_t>(~a.AsInteger()));
-    default: return Variant(~conv::ToLong(a));
+    case VarType::Null:
+      return a;
+    case VarType::Boolean:
+      return Variant(!a.AsBoolean());
+    case VarType::Empty:
+      return Variant(std::int16_t{-1});
+    case VarType::Byte:
+      return Variant(static_cast<std::uint8_t>(~a.AsByte()));
+    case VarType::Integer:
+      return Variant(static_cast<std::int16_t>(~a.AsInteger()));
+    default:
+      return Variant(~conv::ToLong(a));
   }
 }
 
@@ -335,13 +397,15 @@ Variant OpLogical(BinaryOp op, const Variant& x, const Variant& y) {
   bool bothBoolean = a.Type() == VarType::Boolean && b.Type() == VarType::Boolean;
   auto typed = [&](std::int32_t r, const Variant& p, const Variant& q) -> Variant {
     VarType tp = p.Type(), tq = q.Type();
-    bool pb = tp == VarType::Boolean || tp == VarType::Null, qb = tq == VarType::Boolean || tq == VarType::Null;
+    bool pb = tp == VarType::Boolean || tp == VarType::Null,
+         qb = tq == VarType::Boolean || tq == VarType::Null;
     if (pb && qb) return Variant(r != 0);
-    if ((tp == VarType::Byte || tp == VarType::Null) && (tq == VarType::Byte || tq == VarType::Null))
+    if ((tp == VarType::Byte || tp == VarType::Null) &&
+        (tq == VarType::Byte || tq == VarType::Null))
       return Variant(static_cast<std::uint8_t>(r));
     auto small = [](VarType t) {
-      return t == VarType::Empty || t == VarType::Boolean || t == VarType::Byte || t == VarType::Integer ||
-             t == VarType::Null;
+      return t == VarType::Empty || t == VarType::Boolean || t == VarType::Byte ||
+             t == VarType::Integer || t == VarType::Null;
     };
     if (small(tp) && small(tq)) return Variant(static_cast<std::int16_t>(r));
     return Variant(r);
@@ -362,17 +426,29 @@ Variant OpLogical(BinaryOp op, const Variant& x, const Variant& y) {
         if (an && v == -1) return typed(-1, other, other);
         if (bn && v == 0) return typed(-1, other, other);
         return Variant::Null();
-      default: return Variant::Null();
+      default:
+        return Variant::Null();
     }
   }
   std::int32_t p = bits(a), q = bits(b), r = 0;
   switch (op) {
-    case BinaryOp::And: r = p & q; break;
-    case BinaryOp::Or: r = p | q; break;
-    case BinaryOp::Xor: r = p ^ q; break;
-    case BinaryOp::Eqv: r = ~(p ^ q); break;
-    case BinaryOp::Imp: r = ~p | q; break;
-    default: break;
+    case BinaryOp::And:
+      r = p & q;
+      break;
+    case BinaryOp::Or:
+      r = p | q;
+      break;
+    case BinaryOp::Xor:
+      r = p ^ q;
+      break;
+    case BinaryOp::Eqv:
+      r = ~(p ^ q);
+      break;
+    case BinaryOp::Imp:
+      r = ~p | q;
+      break;
+    default:
+      break;
   }
   if (bothBoolean) return Variant(r != 0);
   return typed(r, a, b);
@@ -423,33 +499,49 @@ bool OpIs(const Variant& x, const Variant& y) {
 
 Variant ApplyBinary(BinaryOp op, const Variant& a, const Variant& b) {
   switch (op) {
-    case BinaryOp::Add: return OpAdd(a, b);
-    case BinaryOp::Subtract: return OpSubtract(a, b);
-    case BinaryOp::Multiply: return OpMultiply(a, b);
-    case BinaryOp::Divide: return OpDivide(a, b);
-    case BinaryOp::IntDivide: return OpIntDivide(a, b);
-    case BinaryOp::Mod: return OpMod(a, b);
-    case BinaryOp::Power: return OpPower(a, b);
-    case BinaryOp::Concat: return OpConcat(a, b);
-    case BinaryOp::Is: return Variant(OpIs(a, b));
+    case BinaryOp::Add:
+      return OpAdd(a, b);
+    case BinaryOp::Subtract:
+      return OpSubtract(a, b);
+    case BinaryOp::Multiply:
+      return OpMultiply(a, b);
+    case BinaryOp::Divide:
+      return OpDivide(a, b);
+    case BinaryOp::IntDivide:
+      return OpIntDivide(a, b);
+    case BinaryOp::Mod:
+      return OpMod(a, b);
+    case BinaryOp::Power:
+      return OpPower(a, b);
+    case BinaryOp::Concat:
+      return OpConcat(a, b);
+    case BinaryOp::Is:
+      return Variant(OpIs(a, b));
     case BinaryOp::And:
     case BinaryOp::Or:
     case BinaryOp::Xor:
     case BinaryOp::Eqv:
-    case BinaryOp::Imp: return OpLogical(op, a, b);
-    default: return OpCompare(op, a, b);
+    case BinaryOp::Imp:
+      return OpLogical(op, a, b);
+    default:
+      return OpCompare(op, a, b);
   }
 }
 
 bool IsTrue(const Variant& v) {
   const Variant& d = v.Deref();
   switch (d.Type()) {
-    case VarType::Boolean: return d.AsBoolean();
+    case VarType::Boolean:
+      return d.AsBoolean();
     case VarType::Null:
-    case VarType::Empty: return false;
-    case VarType::Integer: return d.AsInteger() != 0;
-    case VarType::Long: return d.AsLong() != 0;
-    default: return conv::ToBoolean(Scalar(d));
+    case VarType::Empty:
+      return false;
+    case VarType::Integer:
+      return d.AsInteger() != 0;
+    case VarType::Long:
+      return d.AsLong() != 0;
+    default:
+      return conv::ToBoolean(Scalar(d));
   }
 }
 

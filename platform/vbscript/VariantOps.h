@@ -30,17 +30,19 @@ enum class CompareMode : std::uint8_t { Binary = 0, Text = 1 };
 [[nodiscard]] Variant OpConcat(const Variant& a, const Variant& b);
 [[nodiscard]] Variant OpNegate(const Variant& a);
 [[nodiscard]] Variant OpNot(const Variant& a);
-[[nodiscard]] Variant OpLogical(BinaryOp op, const Variant& a, const Variant& b);  // And Or Xor Eqv Imp
+[[nodiscard]] Variant OpLogical(BinaryOp op, const Variant& a,
+                                const Variant& b);  // And Or Xor Eqv Imp
 // = <> < > <= >=: Boolean, or Null when either side is Null.
-[[nodiscard]] Variant OpCompare(BinaryOp op, const Variant& a, const Variant& b, bool aLiteral = false,
-                                bool bLiteral = false);
+[[nodiscard]] Variant OpCompare(BinaryOp op, const Variant& a, const Variant& b,
+                                bool aLiteral = false, bool bLiteral = false);
 [[nodiscard]] bool OpIs(const Variant& a, const Variant& b);
 
 // Any binary operator but Is.
 [[nodiscard]] Variant ApplyBinary(BinaryOp op, const Variant& a, const Variant& b);
 
 // -1, 0 or 1 for two texts under a comparison mode (StrComp, InStr, Dictionary keys).
-[[nodiscard]] int CompareText(std::u16string_view a, std::u16string_view b, CompareMode mode) noexcept;
+[[nodiscard]] int CompareText(std::u16string_view a, std::u16string_view b,
+                              CompareMode mode) noexcept;
 [[nodiscard]] char16_t FoldChar(char16_t c) noexcept;
 
 // The truth of a condition (If, While, Until): Null counts as False.

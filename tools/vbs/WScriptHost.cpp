@@ -26,7 +26,9 @@ void WriteText(std::FILE* file, std::u16string_view text) {
 WScriptHost::WScriptHost(std::u16string path, std::vector<std::u16string> args)
     : scriptPath(std::move(path)), arguments(std::move(args)) {}
 
-void TextStreamObject::Write(std::u16string_view text) { WriteText(file_, text); }
+void TextStreamObject::Write(std::u16string_view text) {
+  WriteText(file_, text);
+}
 
 namespace {
 
@@ -80,8 +82,10 @@ const ClassInfo& WScriptHost::Class() {
                [](WScriptHost&) { return Variant(automation::MakeRef<TextStreamObject>(stderr)); })
           .Get(u"StdIn", 6, VarType::Object,
                [](WScriptHost&) { return Variant(automation::MakeRef<TextStreamObject>(stdin)); })
-          .Get(u"ScriptName", 7, VarType::String, [](WScriptHost& h) { return Variant(BaseName(h.scriptPath)); })
-          .Get(u"ScriptFullName", 8, VarType::String, [](WScriptHost& h) { return Variant(h.scriptPath); })
+          .Get(u"ScriptName", 7, VarType::String,
+               [](WScriptHost& h) { return Variant(BaseName(h.scriptPath)); })
+          .Get(u"ScriptFullName", 8, VarType::String,
+               [](WScriptHost& h) { return Variant(h.scriptPath); })
           .Get(u"Version", 9, VarType::String, [](WScriptHost&) { return Variant(u"5.8"); })
           .Get(u"Interactive", 10, VarType::Boolean, [](WScriptHost&) { return false; })
           .Method(u"Sleep", 11, {Param(u"Time", VarType::Long)},
@@ -89,8 +93,11 @@ const ClassInfo& WScriptHost::Class() {
                     std::int32_t ms = a[0].AsLong();
                     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
                   })
-          .Method(u"CreateObject", 12, {Param(u"ProgID", VarType::String), OptionalParam(u"Prefix", VarType::String)},
-                  [](WScriptHost&, std::span<Variant> a) { return Variant(automation::CreateObject(a[0].AsString())); })
+          .Method(u"CreateObject", 12,
+                  {Param(u"ProgID", VarType::String), OptionalParam(u"Prefix", VarType::String)},
+                  [](WScriptHost&, std::span<Variant> a) {
+                    return Variant(automation::CreateObject(a[0].AsString()));
+                  })
           .Build();
   return info;
 }
@@ -98,20 +105,24 @@ const ClassInfo& WScriptHost::Class() {
 const ClassInfo& ArgumentsObject::Class() {
   static const ClassInfo info =
       ClassBuilder<ArgumentsObject>(u"IArguments2")
-          .IndexedGet(u"Item", automation::kDispIdValue, {Param(u"Index", VarType::Long)}, VarType::String,
+          .IndexedGet(u"Item", automation::kDispIdValue, {Param(u"Index", VarType::Long)},
+                      VarType::String,
                       [](ArgumentsObject& o, std::span<Variant> a) {
                         std::int32_t i = a[0].AsLong();
                         if (i < 0 || static_cast<std::size_t>(i) >= o.items.size())
                           throw automation::AutomationError(automation::errc::kSubscriptOutOfRange);
                         return Variant(o.items[static_cast<std::size_t>(i)]);
                       })
-          .Get(u"Count", 1, VarType::Long, [](ArgumentsObject& o) { return static_cast<std::int32_t>(o.items.size()); })
-          .Get(u"Length", 2, VarType::Long, [](ArgumentsObject& o) { return static_cast<std::int32_t>(o.items.size()); })
-          .Method(u"_NewEnum", automation::kDispIdNewEnum, {},
-                  [](ArgumentsObject& o, std::span<Variant>) {
-                    std::vector<Variant> values(o.items.begin(), o.items.end());
-                    return Variant(automation::MakeRef<automation::ValueEnumerator>(std::move(values)));
-                  })
+          .Get(u"Count", 1, VarType::Long,
+               [](ArgumentsObject& o) { return static_cast<std::int32_t>(o.items.size()); })
+          .Get(u"Length", 2, VarType::Long,
+               [](ArgumentsObject& o) { return static_cast<std::int32_t>(o.items.size()); })
+          .Method(
+              u"_NewEnum", automation::kDispIdNewEnum, {},
+              [](ArgumentsObject& o, std::span<Variant>) {
+                std::vector<Variant> values(o.items.begin(), o.items.end());
+                return Variant(automation::MakeRef<automation::ValueEnumerator>(std::move(values)));
+              })
           .Build();
   return info;
 }
@@ -149,7 +160,8 @@ const ClassInfo& TextStreamObject::Class() {
                  std::ungetc(c, s.File());
                  return false;
                })
-          .Method(u"Close", 7, {}, [](TextStreamObject& s, std::span<Variant>) { std::fflush(s.File()); })
+          .Method(u"Close", 7, {},
+                  [](TextStreamObject& s, std::span<Variant>) { std::fflush(s.File()); })
           .Build();
   return info;
 }

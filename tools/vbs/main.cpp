@@ -22,10 +22,11 @@ constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: vbs FILE.vbs [ARGS...]\n"
-               "Runs a VBScript file. The script sees its arguments in WScript.Arguments.\n"
-               "Exit status: 0 done, 1 script error, 2 usage or unreadable file, or WScript.Quit's code.\n");
+  std::fprintf(
+      stderr,
+      "usage: vbs FILE.vbs [ARGS...]\n"
+      "Runs a VBScript file. The script sees its arguments in WScript.Arguments.\n"
+      "Exit status: 0 done, 1 script error, 2 usage or unreadable file, or WScript.Quit's code.\n");
 }
 
 std::u16string ErrorLine(const std::u16string& file, const automation::AutomationError& e) {
@@ -34,8 +35,8 @@ std::u16string ErrorLine(const std::u16string& file, const automation::Automatio
     line += u"(" + automation::FromUtf8(std::to_string(s->line)) + u", " +
             automation::FromUtf8(std::to_string(s->column)) + u")";
   }
-  line += u" " + (e.Source().empty() ? std::u16string(vbscript::kRuntimeSource) : e.Source()) + u": " +
-          e.Description() + u"\n";
+  line += u" " + (e.Source().empty() ? std::u16string(vbscript::kRuntimeSource) : e.Source()) +
+          u": " + e.Description() + u"\n";
   return line;
 }
 
@@ -64,7 +65,8 @@ int main(int argc, char** argv) {
     // As cscript: message boxes are printed; an input box reads a line.
     vbs::WriteText(stdout, r.prompt + u"\n");
     std::fflush(stdout);
-    if (r.kind == vbscript::UiRequest::Kind::MessageBox) return automation::Variant(std::int32_t{1});
+    if (r.kind == vbscript::UiRequest::Kind::MessageBox)
+      return automation::Variant(std::int32_t{1});
     std::string line;
     int c;
     while ((c = std::fgetc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);

@@ -25,11 +25,29 @@ TEST(Conversions, TextToNumber) {
     std::optional<double> value;
   };
   const Row rows[] = {
-      {u"12", 12},         {u"  -3.5 ", -3.5},     {u"1,234.5", 1234.5}, {u"1e3", 1000},     {u"2.5D2", 250},
-      {u".5", 0.5},        {u"5.", 5},             {u"&HFF", 255},       {u"&HFFFF", -1},    {u"&H10000", 65536},
-      {u"&O17", 15},       {u"\u00A512.50", 12.5}, {u"-\u00A53", -3},    {u"", std::nullopt}, {u" ", std::nullopt},
-      {u"1 2", std::nullopt}, {u"12a", std::nullopt}, {u"1e", std::nullopt}, {u".", std::nullopt},
-      {u"-", std::nullopt}, {u"&H", std::nullopt}, {u"&HG", std::nullopt}, {u"1.2.3", std::nullopt},
+      {u"12", 12},
+      {u"  -3.5 ", -3.5},
+      {u"1,234.5", 1234.5},
+      {u"1e3", 1000},
+      {u"2.5D2", 250},
+      {u".5", 0.5},
+      {u"5.", 5},
+      {u"&HFF", 255},
+      {u"&HFFFF", -1},
+      {u"&H10000", 65536},
+      {u"&O17", 15},
+      {u"\u00A512.50", 12.5},
+      {u"-\u00A53", -3},
+      {u"", std::nullopt},
+      {u" ", std::nullopt},
+      {u"1 2", std::nullopt},
+      {u"12a", std::nullopt},
+      {u"1e", std::nullopt},
+      {u".", std::nullopt},
+      {u"-", std::nullopt},
+      {u"&H", std::nullopt},
+      {u"&HG", std::nullopt},
+      {u"1.2.3", std::nullopt},
       {u"True", std::nullopt},
   };
   for (const auto& r : rows) {
@@ -44,9 +62,16 @@ TEST(Conversions, NumbersPrintAsVbPrintsThem) {
     const char16_t* text;
   };
   const Row rows[] = {
-      {0, u"0"},           {1.5, u"1.5"},          {-0.5, u"-0.5"},        {0.1 + 0.2, u"0.3"},
-      {1e15, u"1E+15"},    {123456789012345, u"123456789012345"},        {1e-5, u"1E-05"},
-      {0.0001, u"0.0001"}, {1.0 / 3, u"0.333333333333333"},              {-1.5e-7, u"-1.5E-07"},
+      {0, u"0"},
+      {1.5, u"1.5"},
+      {-0.5, u"-0.5"},
+      {0.1 + 0.2, u"0.3"},
+      {1e15, u"1E+15"},
+      {123456789012345, u"123456789012345"},
+      {1e-5, u"1E-05"},
+      {0.0001, u"0.0001"},
+      {1.0 / 3, u"0.333333333333333"},
+      {-1.5e-7, u"-1.5E-07"},
       {2.5e300, u"2.5E+300"},
   };
   for (const auto& r : rows) EXPECT_EQ(FormatDouble(r.value), r.text) << r.value;

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(reinterpret_cast<const char*>(data), size);
   std::u16string source;
   if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-    for (std::size_t i = 2; i + 1 < size; i += 2) source += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    for (std::size_t i = 2; i + 1 < size; i += 2)
+      source += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
   } else {
     source = text::FromAnsi(bytes);
   }
@@ -29,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       try {
         (void)engine.Compile(engine.GlobalModule(), source, mode, nullptr, nullptr);
       } catch (const vbscript::ScriptError& e) {
-        if (e.Kind() == vbscript::ErrorKind::Compile && e.line == 0) __builtin_trap();  // no position
+        if (e.Kind() == vbscript::ErrorKind::Compile && e.line == 0)
+          __builtin_trap();  // no position
       }
     }
   } catch (const automation::AutomationError&) {

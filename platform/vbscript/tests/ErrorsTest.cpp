@@ -10,24 +10,38 @@ namespace {
 
 TEST(Errors, OnErrorAndErr) {
   RunTable({
-      {"resume next records the error", "On Error Resume Next\nx = 1 / 0\nPrint Err.Number, Err.Description, Err.Source\nPrint \"went on\"",
+      {"resume next records the error",
+       "On Error Resume Next\nx = 1 / 0\nPrint Err.Number, Err.Description, Err.Source\nPrint "
+       "\"went on\"",
        "11 Division by zero Microsoft VBScript runtime error\nwent on\n"},
-      {"err is its number by default", "On Error Resume Next: x = CInt(\"a\"): If Err Then Print \"caught\", Err", "caught 13\n"},
-      {"clear", "On Error Resume Next: x = 1 / 0: Err.Clear: Print Err.Number, Err.Description = \"\"", "0 True\n"},
-      {"goto 0 clears and stops catching", "On Error Resume Next: x = 1 / 0: On Error GoTo 0: Print Err.Number: y = 1 / 0: Print \"no\"",
+      {"err is its number by default",
+       "On Error Resume Next: x = CInt(\"a\"): If Err Then Print \"caught\", Err", "caught 13\n"},
+      {"clear",
+       "On Error Resume Next: x = 1 / 0: Err.Clear: Print Err.Number, Err.Description = \"\"",
+       "0 True\n"},
+      {"goto 0 clears and stops catching",
+       "On Error Resume Next: x = 1 / 0: On Error GoTo 0: Print Err.Number: y = 1 / 0: Print "
+       "\"no\"",
        "0\n", 11},
-      {"raise with texts", "On Error Resume Next\nErr.Raise vbObjectError + 7, \"MySrc\", \"My text\"\nPrint Err.Number - vbObjectError, Err.Source, Err.Description",
+      {"raise with texts",
+       "On Error Resume Next\nErr.Raise vbObjectError + 7, \"MySrc\", \"My text\"\nPrint "
+       "Err.Number - vbObjectError, Err.Source, Err.Description",
        "7 MySrc My text\n"},
       {"raise standard number", "Err.Raise 9", "", 9, "Subscript out of range"},
       {"raise unknown number", "Err.Raise 1234", "", 1234, "Unknown runtime error"},
-      {"error in callee caught by caller", "Sub S(): x = 1 / 0: Print \"not here\": End Sub\nOn Error Resume Next\nS\nPrint \"after\", Err.Number",
+      {"error in callee caught by caller",
+       "Sub S(): x = 1 / 0: Print \"not here\": End Sub\nOn Error Resume Next\nS\nPrint \"after\", "
+       "Err.Number",
        "after 11\n"},
-      {"callee handler is its own", "Sub S(): On Error Resume Next: x = 1 / 0: Print \"inside\", Err.Number: End Sub\nS\ny = 1 / 0",
+      {"callee handler is its own",
+       "Sub S(): On Error Resume Next: x = 1 / 0: Print \"inside\", Err.Number: End Sub\nS\ny = 1 "
+       "/ 0",
        "inside 11\n", 11},
-      {"failing if condition enters the branch", "On Error Resume Next\nIf 1 / 0 Then\n Print \"then\"\nElse\n Print \"else\"\nEnd If",
+      {"failing if condition enters the branch",
+       "On Error Resume Next\nIf 1 / 0 Then\n Print \"then\"\nElse\n Print \"else\"\nEnd If",
        "then\n"},
-      {"error inside a loop goes on with the next statement", "On Error Resume Next\nFor i = 1 To 3\n x = 1 / (i - 2)\n Print i\nNext",
-       "1\n2\n3\n"},
+      {"error inside a loop goes on with the next statement",
+       "On Error Resume Next\nFor i = 1 To 3\n x = 1 / (i - 2)\n Print i\nNext", "1\n2\n3\n"},
   });
 }
 
@@ -59,7 +73,8 @@ TEST(Errors, CompileErrorsHaveNumberTextLineAndColumn) {
       {"invalid character", "x = 1 ? 2", 1032, "Invalid character", 1, 7},
       {"expected expression", "x = \n", 1023, "Expected expression", 1, 5},
       {"expected end of statement", "x = 1 2", 1025, "Expected end of statement", 1, 7},
-      {"parentheses on a sub call", "Foo(1, 2)", 1044, "Cannot use parentheses when calling a Sub", 1, 1},
+      {"parentheses on a sub call", "Foo(1, 2)", 1044, "Cannot use parentheses when calling a Sub",
+       1, 1},
       {"loop without do", "Loop", 1038, "'loop' without 'do'", 1, 1},
       {"exit outside a loop", "Exit For", 1039, "Invalid 'exit' statement", 1, 1},
       {"name redefined", "Sub A(): End Sub\nSub A(): End Sub", 1041, "Name redefined", 2, 1},
@@ -138,20 +153,29 @@ TEST(Errors, HostileSourceGivesCompileErrorsNotCrashes) {
 
 TEST(Errors, RunawayRecursionIsOutOfStackSpace) {
   RunTable({
-      {"recursion", "Function R(n): R = R(n + 1): End Function\nx = R(0)", "", 28, "Out of stack space"},
-      {"caught", "Function R(n): R = R(n + 1): End Function\nOn Error Resume Next\nx = R(0)\nPrint Err.Number", "28\n"},
-      {"class recursion", "Class C\n Function F(): F = F(): End Function\nEnd Class\nSet o = New C: o.F", "", 28},
+      {"recursion", "Function R(n): R = R(n + 1): End Function\nx = R(0)", "", 28,
+       "Out of stack space"},
+      {"caught",
+       "Function R(n): R = R(n + 1): End Function\nOn Error Resume Next\nx = R(0)\nPrint "
+       "Err.Number",
+       "28\n"},
+      {"class recursion",
+       "Class C\n Function F(): F = F(): End Function\nEnd Class\nSet o = New C: o.F", "", 28},
   });
 }
 
 TEST(Errors, ExecuteEvalAndGetRef) {
   RunTable({
       {"eval", "x = 4: Print Eval(\"x * 2 + 1\"), Eval(\"Len(\"\"abc\"\")\")", "9 3\n"},
-      {"execute sees locals", "Sub S()\n Dim v: v = 1\n Execute \"v = v + 10\"\n Print v\nEnd Sub\nS", "11\n"},
-      {"executeglobal defines", "ExecuteGlobal \"Function G(): G = 42: End Function\": Print G()", "42\n"},
+      {"execute sees locals",
+       "Sub S()\n Dim v: v = 1\n Execute \"v = v + 10\"\n Print v\nEnd Sub\nS", "11\n"},
+      {"executeglobal defines", "ExecuteGlobal \"Function G(): G = 42: End Function\": Print G()",
+       "42\n"},
       {"execute error has its number", "Execute \"x = 1 / 0\"", "", 11},
       {"execute syntax error", "Execute \"If\"", "", 1023},
-      {"getref", "Function Twice(x): Twice = x * 2: End Function\nSet f = GetRef(\"Twice\"): Print f(21)", "42\n"},
+      {"getref",
+       "Function Twice(x): Twice = x * 2: End Function\nSet f = GetRef(\"Twice\"): Print f(21)",
+       "42\n"},
       {"getref of nothing", "Set f = GetRef(\"Nope\")", "", 5},
   });
 }

@@ -25,16 +25,24 @@ class FakeEngine : public automation::AutomationObject<FakeEngine> {
     static const automation::ClassInfo info =
         automation::ClassBuilder<FakeEngine>(u"clsInterpretor")
             .Method(u"JumpToState", 0x6003001a, {Param(u"sid", VarType::String)},
-                    [](FakeEngine& e, std::span<Variant> a) { e.log += "jump:" + automation::ToUtf8(a[0].AsString()) + ";"; })
+                    [](FakeEngine& e, std::span<Variant> a) {
+                      e.log += "jump:" + automation::ToUtf8(a[0].AsString()) + ";";
+                    })
             .Method(u"Trace", 0x6003000d, {Param(u"msg", VarType::String)},
-                    [](FakeEngine& e, std::span<Variant> a) { e.log += "trace:" + automation::ToUtf8(a[0].AsString()) + ";"; })
-            .Property(u"NextModuleName", 0x68030008, VarType::Variant, [](FakeEngine& e) { return e.next; },
-                      [](FakeEngine& e, const Variant& v) { e.next = v; })
-            .Method(u"SetTimerEnabled", 0x60030015, {Param(u"bEnabled", VarType::Boolean, Pass::ByRef)},
+                    [](FakeEngine& e, std::span<Variant> a) {
+                      e.log += "trace:" + automation::ToUtf8(a[0].AsString()) + ";";
+                    })
+            .Property(
+                u"NextModuleName", 0x68030008, VarType::Variant,
+                [](FakeEngine& e) { return e.next; },
+                [](FakeEngine& e, const Variant& v) { e.next = v; })
+            .Method(u"SetTimerEnabled", 0x60030015,
+                    {Param(u"bEnabled", VarType::Boolean, Pass::ByRef)},
                     [](FakeEngine&, std::span<Variant> a) { a[0] = Variant(!a[0].AsBoolean()); })
             .Method(u"Fail", 1, {},
                     [](FakeEngine&, std::span<Variant>) -> Variant {
-                      throw AutomationError(static_cast<std::int32_t>(0x800469a9u), u"Vessamor.cRegistry", u"key missing");
+                      throw AutomationError(static_cast<std::int32_t>(0x800469a9u),
+                                            u"Vessamor.cRegistry", u"key missing");
                     })
             .Method(u"Reenter", 2, {Param(u"statement", VarType::String)},
                     [](FakeEngine& e, std::span<Variant> a) {
@@ -47,16 +55,19 @@ class FakeEngine : public automation::AutomationObject<FakeEngine> {
                     })
             .Method(u"Items", 3, {},
                     [](FakeEngine&, std::span<Variant>) {
-                      return Variant(MakeRef<automation::ValueEnumerator>(std::vector<Variant>{Variant(u"a"), Variant(u"b")}));
+                      return Variant(MakeRef<automation::ValueEnumerator>(
+                          std::vector<Variant>{Variant(u"a"), Variant(u"b")}));
                     })
             .Method(u"_NewEnum", automation::kDispIdNewEnum, {},
                     [](FakeEngine&, std::span<Variant>) {
-                      return Variant(MakeRef<automation::ValueEnumerator>(std::vector<Variant>{Variant(1), Variant(2)}));
+                      return Variant(MakeRef<automation::ValueEnumerator>(
+                          std::vector<Variant>{Variant(1), Variant(2)}));
                     })
             .Method(u"CallBack", 4, {Param(u"target", VarType::Object)},
                     [](FakeEngine&, std::span<Variant> a) {
                       Variant arg(u"from host");
-                      return automation::CallByName(*a[0].AsObject(), u"Hello", automation::InvokeKind::Method,
+                      return automation::CallByName(*a[0].AsObject(), u"Hello",
+                                                    automation::InvokeKind::Method,
                                                     std::span(&arg, 1));
                     })
             .Build();
@@ -104,7 +115,8 @@ TEST(ScriptControl, ModulesHaveExactNamesAndTheirOwnProcedures) {
   h.control->ExecuteStatement(u"Main", u"OnLoad");
   EXPECT_EQ(h.printer->out, "state\nmain\n");
   std::u16string text;
-  EXPECT_NE(ErrorOf([&] { h.control->ExecuteStatement(u"State", u"OnLoad"); }, &text), 0);  // not "state"
+  EXPECT_NE(ErrorOf([&] { h.control->ExecuteStatement(u"State", u"OnLoad"); }, &text),
+            0);  // not "state"
   EXPECT_EQ(text, u"Module not found: 'State'");
   EXPECT_EQ(ErrorOf([&] { h.control->AddModule(u"Main"); }), 457);
 }
@@ -142,7 +154,9 @@ TEST(ScriptControl, MissingProcedureAndScriptErrorsReachTheHost) {
 TEST(ScriptControl, NamedObjectMembersAreGlobalNamesInEveryModule) {
   Host h;
   h.control->AddObject(u"Engine", h.engine.get(), true);
-  h.Load(u"Main", u"Sub OnLoad()\n JumpToState \"17\"\n Engine.JumpToState \"18\"\n Trace \"t\"\n NextModuleName = \"Operation\"\nEnd Sub");
+  h.Load(u"Main",
+         u"Sub OnLoad()\n JumpToState \"17\"\n Engine.JumpToState \"18\"\n Trace \"t\"\n "
+         u"NextModuleName = \"Operation\"\nEnd Sub");
   h.Load(u"state", u"Sub OnLoad(): engine.Trace NextModuleName: End Sub");
   h.control->ExecuteStatement(u"Main", u"OnLoad");
   h.control->ExecuteStatement(u"state", u"OnLoad");
@@ -161,7 +175,8 @@ TEST(ScriptControl, HostErrorsPassThroughWithTheirOwnNumberSourceAndText) {
     EXPECT_EQ(e.Description(), u"key missing");
   }
   // Inside the script the same error is in Err.
-  h.control->ExecuteStatement(u"On Error Resume Next: Fail: Print Err.Number = &H800469A9, Err.Source, Err.Description");
+  h.control->ExecuteStatement(
+      u"On Error Resume Next: Fail: Print Err.Number = &H800469A9, Err.Source, Err.Description");
   EXPECT_EQ(h.printer->out, "True Vessamor.cRegistry key missing\n");
 }
 
@@ -169,14 +184,18 @@ TEST(ScriptControl, ByRefArgumentsAndEnumerationOfHostObjects) {
   Host h;
   h.control->AddObject(u"Engine", h.engine.get(), true);
   h.control->ExecuteStatement(u"b = True: SetTimerEnabled b: Print b");
-  h.control->ExecuteStatement(u"For Each x In Engine: s = s & x: Next: For Each y In Engine.Items: s = s & y: Next: Print s");
+  h.control->ExecuteStatement(
+      u"For Each x In Engine: s = s & x: Next: For Each y In Engine.Items: s = s & y: Next: Print "
+      u"s");
   EXPECT_EQ(h.printer->out, "False\n12ab\n");
 }
 
 TEST(ScriptControl, HostCallsBackIntoScriptObjects) {
   Host h;
   h.control->AddObject(u"Engine", h.engine.get(), true);
-  h.control->AddCode(u"Class Greeter\n Public Function Hello(who): Hello = \"hi \" & who: End Function\nEnd Class");
+  h.control->AddCode(
+      u"Class Greeter\n Public Function Hello(who): Hello = \"hi \" & who: End Function\nEnd "
+      u"Class");
   h.control->ExecuteStatement(u"Print Engine.CallBack(New Greeter)");
   EXPECT_EQ(h.printer->out, "hi from host\n");
 }
@@ -190,7 +209,10 @@ TEST(ScriptControl, NestedCallsWhileAStatementRunsAreRefused) {
   EXPECT_EQ(h.engine->log, "refused:Cannot call this method while the script is executing;");
   // The same through the control named in its own scripts.
   std::u16string text;
-  EXPECT_NE(ErrorOf([&] { h.control->ExecuteStatement(u"Main", u"sc.ExecuteStatement \"Print 2\""); }, &text), 0);
+  EXPECT_NE(
+      ErrorOf([&] { h.control->ExecuteStatement(u"Main", u"sc.ExecuteStatement \"Print 2\""); },
+              &text),
+      0);
   EXPECT_EQ(text, kExecutingText);
   // Outside a running statement the control works again, also through "sc".
   h.control->ExecuteStatement(u"Print sc.Modules.Count, sc.Modules(\"Main\").Name");
@@ -200,12 +222,14 @@ TEST(ScriptControl, NestedCallsWhileAStatementRunsAreRefused) {
 TEST(ScriptControl, ResetDropsModulesCodeObjectsAndState) {
   Host h;
   h.control->AddObject(u"Engine", h.engine.get(), true);
-  h.Load(u"Main", u"Dim counter: counter = 41\nSub OnLoad(): counter = counter + 1: Print counter: End Sub");
+  h.Load(u"Main",
+         u"Dim counter: counter = 41\nSub OnLoad(): counter = counter + 1: Print counter: End Sub");
   h.control->ExecuteStatement(u"Main", u"OnLoad");
   h.control->Reset();
   EXPECT_EQ(h.control->ModuleCount(), 1u);
   EXPECT_FALSE(h.control->HasModule(u"Main"));
-  EXPECT_NE(ErrorOf([&] { h.control->ExecuteStatement(u"Engine.Trace \"x\""); }), 0);  // the object is gone
+  EXPECT_NE(ErrorOf([&] { h.control->ExecuteStatement(u"Engine.Trace \"x\""); }),
+            0);  // the object is gone
   // Loading again starts from a clean state.
   h.control->AddObject(u"Out", h.printer.get(), true);
   h.Load(u"Main", u"Dim counter\nSub OnLoad(): counter = counter + 1: Print counter: End Sub");
@@ -223,7 +247,10 @@ TEST(ScriptControl, ObjectsThatOutliveAResetAreInertAndCyclesAreFreed) {
   Variant kept = h.control->Eval(u"a");
   h.control->Reset();  // breaks the cycles; LeakSanitizer checks that nothing stays behind
   Variant arg;
-  EXPECT_NE(ErrorOf([&] { automation::CallByName(*kept.AsObject(), u"Ping", automation::InvokeKind::Method, {}); }), 0);
+  EXPECT_NE(ErrorOf([&] {
+              automation::CallByName(*kept.AsObject(), u"Ping", automation::InvokeKind::Method, {});
+            }),
+            0);
   EXPECT_EQ(h.printer->out, "");  // no Class_Terminate once the code is gone
 }
 
@@ -233,8 +260,10 @@ TEST(ScriptControl, TimeoutStopsARunawayStatement) {
   auto start = std::chrono::steady_clock::now();
   std::u16string text;
   // On Error Resume Next cannot keep a runaway statement alive.
-  EXPECT_EQ(ErrorOf([&] { h.control->ExecuteStatement(u"On Error Resume Next: Do: x = 1 / 0: Loop"); }, &text),
-            kTimedOut);
+  EXPECT_EQ(
+      ErrorOf([&] { h.control->ExecuteStatement(u"On Error Resume Next: Do: x = 1 / 0: Loop"); },
+              &text),
+      kTimedOut);
   EXPECT_EQ(text, kTimedOutText);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   // A statement within the limit runs normally afterwards.
@@ -283,22 +312,32 @@ TEST(ScriptControl, CreatableByProgIdAndUsableThroughDispatch) {
   Ref<automation::Dispatch> sc = automation::CreateObject(u"MSScriptControl.ScriptControl");
   ASSERT_TRUE(sc);
   Variant language(u"VBScript");
-  automation::CallByName(*sc, u"Language", automation::InvokeKind::PropertyPut, std::span(&language, 1));
+  automation::CallByName(*sc, u"Language", automation::InvokeKind::PropertyPut,
+                         std::span(&language, 1));
   Variant code(u"Function Sq(x): Sq = x * x: End Function");
   automation::CallByName(*sc, u"AddCode", automation::InvokeKind::Method, std::span(&code, 1));
   Variant expression(u"Sq(7)");
-  EXPECT_EQ(automation::CallByName(*sc, u"Eval", automation::InvokeKind::Method, std::span(&expression, 1)),
+  EXPECT_EQ(automation::CallByName(*sc, u"Eval", automation::InvokeKind::Method,
+                                   std::span(&expression, 1)),
             Variant(std::int16_t{49}));
-  Variant modules = automation::CallByName(*sc, u"Modules", automation::InvokeKind::PropertyGet, {});
+  Variant modules =
+      automation::CallByName(*sc, u"Modules", automation::InvokeKind::PropertyGet, {});
   Variant name(u"Main");
-  automation::CallByName(*modules.AsObject(), u"Add", automation::InvokeKind::Method, std::span(&name, 1));
-  EXPECT_EQ(automation::CallByName(*modules.AsObject(), u"Count", automation::InvokeKind::PropertyGet, {}),
+  automation::CallByName(*modules.AsObject(), u"Add", automation::InvokeKind::Method,
+                         std::span(&name, 1));
+  EXPECT_EQ(automation::CallByName(*modules.AsObject(), u"Count",
+                                   automation::InvokeKind::PropertyGet, {}),
             Variant(2));
   Variant bad(u"Sub");
-  EXPECT_EQ(ErrorOf([&] { automation::CallByName(*sc, u"AddCode", automation::InvokeKind::Method, std::span(&bad, 1)); }),
+  EXPECT_EQ(ErrorOf([&] {
+              automation::CallByName(*sc, u"AddCode", automation::InvokeKind::Method,
+                                     std::span(&bad, 1));
+            }),
             1010);
   Variant error = automation::CallByName(*sc, u"Error", automation::InvokeKind::PropertyGet, {});
-  EXPECT_EQ(automation::CallByName(*error.AsObject(), u"Number", automation::InvokeKind::PropertyGet, {}), Variant(1010));
+  EXPECT_EQ(
+      automation::CallByName(*error.AsObject(), u"Number", automation::InvokeKind::PropertyGet, {}),
+      Variant(1010));
   ASSERT_TRUE(automation::CreateObject(u"Scripting.Dictionary"));
   ASSERT_TRUE(automation::CreateObject(u"VBScript.RegExp"));
 }

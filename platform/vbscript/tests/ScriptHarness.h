@@ -28,7 +28,8 @@ class Printer : public automation::AutomationObject<Printer> {
                       for (const auto& e : a[0].AsArray().Elements()) {
                         if (!first) p.out += " ";
                         first = false;
-                        p.out += e.IsNull() ? std::string("Null") : automation::ToUtf8(automation::ToString(e));
+                        p.out += e.IsNull() ? std::string("Null")
+                                            : automation::ToUtf8(automation::ToString(e));
                       }
                       p.out += "\n";
                     })
@@ -40,8 +41,8 @@ class Printer : public automation::AutomationObject<Printer> {
 
 struct Outcome {
   std::string output;
-  std::int32_t number = 0;      // 0: no error
-  std::string description;      // as the host sees it
+  std::int32_t number = 0;  // 0: no error
+  std::string description;  // as the host sees it
   std::uint32_t line = 0, column = 0;
 };
 

@@ -37,7 +37,8 @@ Result RunVbs(const fs::path& vbs, const fs::path& dir, const std::vector<std::s
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(120);
     ::setenv("TELVINOR_CODEPAGE", "936", 1);
-    if (!::freopen(out.c_str(), "wb", stdout) || !::freopen(err.c_str(), "wb", stderr)) ::_exit(121);
+    if (!::freopen(out.c_str(), "wb", stdout) || !::freopen(err.c_str(), "wb", stderr))
+      ::_exit(121);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(vbs.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -87,7 +88,8 @@ TEST(VbsRunner, ExampleScriptsPrintWhatTheyShould) {
     EXPECT_EQ(r.out, ReadAll(base.string() + ".out"));
     std::string err = fs::exists(base.string() + ".err") ? ReadAll(base.string() + ".err") : "";
     EXPECT_EQ(r.err, err);
-    int status = fs::exists(base.string() + ".status") ? std::stoi(ReadAll(base.string() + ".status")) : 0;
+    int status =
+        fs::exists(base.string() + ".status") ? std::stoi(ReadAll(base.string() + ".status")) : 0;
     EXPECT_EQ(r.status, status);
     ++count;
   }
