@@ -98,6 +98,13 @@ void Engine::ClearAll() {
 }
 
 void Engine::Reset() {
+  // Dropping the variables first lets objects they hold run Class_Terminate while their code
+  // is still there, as closing the language's engine does; objects kept alive only by cycles
+  // are emptied afterwards without it.
+  {
+    Interpreter::Session session(*interpreter_);
+    for (auto& m : modules_) m->ClearVariables();
+  }
   ClearAll();
   modules_.push_back(std::make_unique<Module>(*this, std::u16string(kGlobalModuleName)));
 }

@@ -25,6 +25,13 @@ Variant& Module::DeclareVariable(const std::u16string& folded) {
   return var;
 }
 
+void Module::ClearVariables() noexcept {
+  for (auto& v : variables_) {
+    Variant old;
+    old.Swap(v);  // `old` releases its value after the slot is already Empty
+  }
+}
+
 void Module::DeclareConstant(const std::u16string& folded, const Variant& value) {
   Symbol& s = symbols_[folded];
   if (!s.var) s.var = &variables_.emplace_back();

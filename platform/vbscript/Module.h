@@ -45,6 +45,8 @@ class Module {
   [[nodiscard]] const std::unordered_map<std::u16string, Symbol>& Symbols() const noexcept {
     return symbols_;
   }
+  // Sets every variable to Empty, releasing what they hold (Class_Terminate runs).
+  void ClearVariables() noexcept;
 
   // Option Explicit applies to the module once any of its code has said it.
   bool optionExplicit = false;

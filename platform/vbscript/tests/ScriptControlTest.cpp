@@ -254,6 +254,13 @@ TEST(ScriptControl, ObjectsThatOutliveAResetAreInertAndCyclesAreFreed) {
   EXPECT_EQ(h.printer->out, "");  // no Class_Terminate once the code is gone
 }
 
+TEST(ScriptControl, ResetTerminatesObjectsHeldByVariables) {
+  Host h;
+  h.control->AddCode(u"Class PhoneCall\n Sub Class_Terminate(): Out.Print \"hung up\": End Sub\nEnd Class\nSet current = New PhoneCall");
+  h.control->Reset();
+  EXPECT_EQ(h.printer->out, "hung up\n");
+}
+
 TEST(ScriptControl, TimeoutStopsARunawayStatement) {
   Host h;
   h.control->SetTimeout(200);
