@@ -465,12 +465,19 @@ bool Interpreter::TryAppend(const AssignStmt& s, Frame& f) {
 }
 
 namespace {
+// The most elements one array may have (a gigabyte of variants). Beyond it an allocation may
+// "succeed" on an overcommitting system and then take the whole process down when filled.
+constexpr std::uint64_t kMaxArrayElements = std::uint64_t{1} << 26;
+
 std::vector<SafeArray::Bound> BoundsOf(const std::vector<Variant>& uppers) {
   std::vector<SafeArray::Bound> bounds;
+  std::uint64_t total = 1;
   for (const auto& u : uppers) {
     std::int32_t upper = automation::ToLong(u);
     if (upper < -1) ThrowRuntime(err::kSubscriptOutOfRange);
     bounds.push_back(SafeArray::Bound{0, upper});
+    total *= static_cast<std::uint64_t>(upper) + 1;
+    if (total > kMaxArrayElements) ThrowRuntime(err::kOutOfMemory);
   }
   return bounds;
 }

@@ -184,6 +184,8 @@ TEST(Language, ArraysAndReDim) {
        "Variant() 8204 String()\n"},
       {"empty array", "a = Array(): Print UBound(a), LBound(a)", "-1 0\n"},
       {"ubound of non array", "Print UBound(5)", "", 13},
+      {"an array too big for memory", "ReDim a(2000000000)", "", 7, "Out of memory"},
+      {"too big in several dimensions", "Dim a(100000, 100000)", "", 7},
   });
 }
 
