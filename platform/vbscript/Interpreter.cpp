@@ -820,8 +820,8 @@ Variant Interpreter::ApplyArgs(const Variant& value, ArgList& args, Frame& f,
                                const std::u16string& name) {
   const Variant& v = value.Deref();
   if (v.IsArray()) {
-    std::vector<std::int32_t> indices = Indices(args, f);
-    return v.AsArray().At(indices);
+    IndexList indices = Indices(args, f);
+    return v.AsArray().At(indices.Span());
   }
   if (v.IsObject()) {
     Dispatch* object = v.AsObject();
@@ -844,12 +844,19 @@ Variant Interpreter::CallDefault(const Variant& objectValue, InvokeKind kind, Ar
   return CallDispatch(*object, automation::kDispIdValue, kind, args, f, assigned);
 }
 
-std::vector<std::int32_t> Interpreter::Indices(ArgList& args, Frame& f) {
-  std::vector<std::int32_t> indices;
-  indices.reserve(args.items.size());
+IndexList Interpreter::Indices(ArgList& args, Frame& f) {
+  IndexList indices;
   for (auto& a : args.items) {
     if (!a) ThrowRuntime(err::kSubscriptOutOfRange);
-    indices.push_back(automation::ToLong(Eval(*a, f)));
+    const Variant* p = Peek(*a, f);
+    if (p && p->Type() == VarType::Long)
+      indices.Add(p->AsLong());
+    else if (p && p->Type() == VarType::Integer)
+      indices.Add(p->AsInteger());
+    else if (p)
+      indices.Add(automation::ToLong(*p));
+    else
+      indices.Add(automation::ToLong(Eval(*a, f)));
   }
   return indices;
 }
@@ -956,8 +963,8 @@ Variant Interpreter::CallScriptMember(ScriptObject& object, int memberIndex, Inv
     bool isSet = automation::Has(kind, InvokeKind::PropertyPutRef);
     if (args && args->present && !args->items.empty()) {
       if (field.IsArray()) {
-        std::vector<std::int32_t> indices = Indices(*args, f);
-        field.MutableArray().Store(indices, isSet ? *assigned : LetValue(*assigned));
+        IndexList indices = Indices(*args, f);
+        field.MutableArray().Store(indices.Span(), isSet ? *assigned : LetValue(*assigned));
         return Variant();
       }
       ThrowRuntime(err::kTypeMismatch, m.name);
@@ -991,7 +998,7 @@ Variant Interpreter::CallScript(Procedure& proc, ScriptObject* me, ArgList* args
   // Array elements passed by reference are copied in and written back after the call.
   struct WriteBack {
     Variant* array;
-    std::vector<std::int32_t> indices;
+    IndexList indices;
     std::size_t arg;
   };
   std::vector<WriteBack> writeBacks;
@@ -1009,8 +1016,8 @@ Variant Interpreter::CallScript(Procedure& proc, ScriptObject* me, ArgList* args
           continue;
         }
       } else if (Variant* storage = Storage(*n, f, false); storage && storage->Deref().IsArray()) {
-        std::vector<std::int32_t> indices = Indices(n->args, f);
-        argv[i] = storage->Deref().AsArray().At(indices);
+        IndexList indices = Indices(n->args, f);
+        argv[i] = storage->Deref().AsArray().At(indices.Span());
         writeBacks.push_back(WriteBack{storage, std::move(indices), i});
         continue;
       }
@@ -1028,7 +1035,7 @@ Variant Interpreter::CallScript(Procedure& proc, ScriptObject* me, ArgList* args
     Variant& array = w.array->Deref();
     if (!array.IsArray()) continue;
     try {
-      array.MutableArray().Store(w.indices, argv[w.arg]);
+      array.MutableArray().Store(w.indices.Span(), argv[w.arg]);
     } catch (const automation::AutomationError&) {
       // The array changed shape during the call; the element no longer exists.
     }
@@ -1272,12 +1279,12 @@ void Interpreter::Assign(Expr& target, Variant value, bool isSet, Frame& f) {
   }
   Variant& var = storage->Deref();
   if (var.IsArray()) {
-    std::vector<std::int32_t> indices = Indices(n.args, f);
+    IndexList indices = Indices(n.args, f);
     if (isSet && !value.IsObject()) ThrowRuntime(err::kObjectRequired);
     Variant stored = isSet ? std::move(value) : LetValue(std::move(value));
     Variant& array = storage->Deref();  // re-read: evaluating the indices may have changed it
     if (!array.IsArray()) ThrowRuntime(err::kTypeMismatch, n.name);
-    array.MutableArray().Store(indices, stored);
+    array.MutableArray().Store(indices.Span(), stored);
     return;
   }
   if (var.IsObject() && var.AsObject()) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "automation/Dispatch.h"
 #include "automation/Variant.h"
@@ -22,6 +23,31 @@ class Engine;
 class Module;
 class ScriptObject;
 struct Builtin;
+
+// The indices of one array access: inline for up to four dimensions, so reading or writing
+// an element allocates nothing.
+class IndexList {
+ public:
+  void Add(std::int32_t index) {
+    if (size_ < kInline)
+      inline_[size_] = index;
+    else {
+      if (size_ == kInline) heap_.assign(inline_, inline_ + kInline);
+      heap_.push_back(index);
+    }
+    ++size_;
+  }
+  [[nodiscard]] std::span<const std::int32_t> Span() const noexcept {
+    return size_ <= kInline ? std::span<const std::int32_t>(inline_, size_)
+                            : std::span<const std::int32_t>(heap_);
+  }
+
+ private:
+  static constexpr std::size_t kInline = 4;
+  std::int32_t inline_[kInline] = {};
+  std::vector<std::int32_t> heap_;
+  std::size_t size_ = 0;
+};
 
 struct Frame {
   Variant* locals = nullptr;
@@ -136,7 +162,7 @@ class Interpreter {
   Variant* Storage(NameExpr& n, Frame& f, bool create);
   void Assign(Expr& target, Variant value, bool isSet, Frame& f);
   void StoreInto(Variant& storage, Variant value, bool isSet);
-  std::vector<std::int32_t> Indices(ArgList& args, Frame& f);
+  IndexList Indices(ArgList& args, Frame& f);
 
   // ---- guards
   void Tick() {

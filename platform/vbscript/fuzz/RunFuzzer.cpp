@@ -14,7 +14,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace telvinor;
   if (size > 4096) return 0;
-  std::u16string source = automation::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
+  std::u16string source =
+      automation::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
   auto control = automation::MakeRef<vbscript::ScriptControl>();
   control->SetTimeout(20);
   control->SetAllowUI(false);

@@ -256,7 +256,9 @@ TEST(ScriptControl, ObjectsThatOutliveAResetAreInertAndCyclesAreFreed) {
 
 TEST(ScriptControl, ResetTerminatesObjectsHeldByVariables) {
   Host h;
-  h.control->AddCode(u"Class PhoneCall\n Sub Class_Terminate(): Out.Print \"hung up\": End Sub\nEnd Class\nSet current = New PhoneCall");
+  h.control->AddCode(
+      u"Class PhoneCall\n Sub Class_Terminate(): Out.Print \"hung up\": End Sub\nEnd Class\nSet "
+      u"current = New PhoneCall");
   h.control->Reset();
   EXPECT_EQ(h.printer->out, "hung up\n");
 }
