@@ -30,6 +30,8 @@ inline constexpr std::u16string_view kExecutingText =
     u"Cannot call this method while the script is executing";
 // The number of that refusal (E_UNEXPECTED) and of a language other than VBScript (380).
 inline constexpr std::int32_t kExecutingError = static_cast<std::int32_t>(0x8000FFFFu);
+// A new control stops a call after ten seconds until the host sets Timeout (-1: never).
+inline constexpr std::int32_t kDefaultTimeoutMs = 10000;
 
 class ScriptControl : public automation::AutomationObject<ScriptControl> {
  public:

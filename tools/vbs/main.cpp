@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
   std::u16string file = text::FromAnsi(path);
 
   auto control = automation::MakeRef<vbscript::ScriptControl>();
+  control->SetTimeout(-1);  // a script run by hand may take as long as it needs
   control->SetUiHandler([](const vbscript::UiRequest& r) -> automation::Variant {
     // As cscript: message boxes are printed; an input box reads a line.
     vbs::WriteText(stdout, r.prompt + u"\n");

@@ -302,6 +302,7 @@ TEST(ScriptControl, AllowUiRoutesMessageBoxes) {
 }
 
 TEST(ScriptControl, LanguageOtherThanVBScriptIsRefused) {
+  EXPECT_EQ(MakeRef<ScriptControl>()->Timeout(), kDefaultTimeoutMs);
   Host h;
   EXPECT_EQ(ErrorOf([&] { h.control->SetLanguage(u"JScript"); }), 380);
   h.control->SetLanguage(u"vbscript");
