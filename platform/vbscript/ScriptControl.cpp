@@ -24,7 +24,9 @@ constexpr std::u16string_view kControlSource = u"ScriptControl";
 }  // namespace
 
 ScriptControl::ScriptControl()
-    : engine_(std::make_unique<Engine>()), error_(automation::MakeRef<ScriptErrorInfo>()) {}
+    : engine_(std::make_unique<Engine>()), error_(automation::MakeRef<ScriptErrorInfo>()) {
+  engine_->SetTimeout(kDefaultTimeoutMs);
+}
 
 ScriptControl::~ScriptControl() = default;
 
