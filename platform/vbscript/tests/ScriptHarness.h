@@ -51,6 +51,7 @@ inline Outcome RunScript(const std::string& source, ScriptControl* control = nul
   if (!control) {
     own = automation::MakeRef<ScriptControl>();
     control = own.get();
+    control->SetTimeout(5000);  // a script that loops by mistake fails the test instead of hanging it
   }
   auto printer = automation::MakeRef<Printer>();
   control->AddObject(u"Out", printer.get(), true);
