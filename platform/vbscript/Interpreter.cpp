@@ -1128,8 +1128,7 @@ void Interpreter::Terminate(ScriptObject& object) noexcept {
 }
 
 Variant Interpreter::InvokeScriptMember(ScriptObject& object, int member, InvokeKind kind,
-                                        std::span<Variant> args, bool fromInside) {
-  (void)fromInside;
+                                        std::span<Variant> args) {
   Session session(*this);
   const ClassMember& m = object.Class().members[static_cast<std::size_t>(member)];
   bool put = automation::Has(kind, InvokeKind::PropertyPut) ||

@@ -80,7 +80,7 @@ class Interpreter {
   Variant CallFromHost(Procedure& proc, ScriptObject* me, std::span<Variant> args);
   // A member of a script object called from outside (ScriptObject::Invoke).
   Variant InvokeScriptMember(ScriptObject& object, int member, automation::InvokeKind kind,
-                             std::span<Variant> args, bool fromInside);
+                             std::span<Variant> args);
   // Creates an instance of a script class and runs Class_Initialize.
   automation::Ref<automation::Dispatch> NewInstance(ClassDecl& cls);
   // Runs Class_Terminate; never throws.

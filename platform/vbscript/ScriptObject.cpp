@@ -51,7 +51,7 @@ Variant ScriptObject::Invoke(DispId id, InvokeKind kind, std::span<Variant> args
   if (member < 0 || member >= static_cast<int>(cls_.members.size())) {
     ThrowRuntime(err::kObjectDoesNotSupportMember);
   }
-  return link_->interpreter->InvokeScriptMember(*this, member, kind, args, false);
+  return link_->interpreter->InvokeScriptMember(*this, member, kind, args);
 }
 
 Variant ProcedureRef::Invoke(DispId id, InvokeKind, std::span<Variant> args) {

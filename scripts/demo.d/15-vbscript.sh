@@ -1,4 +1,3 @@
-#!/usr/bin/env bash
 # Tour: VBScript engine: run a call-handling script with the vbs runner
 set -euo pipefail
 cd "$(dirname "$0")/../.."
