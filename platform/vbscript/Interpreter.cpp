@@ -762,6 +762,7 @@ Variant Interpreter::EvalName(NameExpr& n, Frame& f, bool statement) {
       return ApplyArgs(v, n.args, f, n.name);
     }
     case NameBinding::Field: {
+      if (!f.me) ThrowRuntime(err::kObjectRequired, u"Me");
       const Variant& v = f.me->fields[static_cast<std::size_t>(n.slot)];
       if (!n.args.present) return v;
       return ApplyArgs(v, n.args, f, n.name);
@@ -770,6 +771,7 @@ Variant Interpreter::EvalName(NameExpr& n, Frame& f, bool statement) {
       if (n.args.present) ThrowRuntime(err::kTypeMismatch, n.name);
       return n.constant;
     case NameBinding::Method:
+      if (!f.me) ThrowRuntime(err::kObjectRequired, u"Me");
       return CallScriptMember(
           *f.me, n.slot,
           statement ? InvokeKind::Method : InvokeKind::Method | InvokeKind::PropertyGet, &n.args, f,
@@ -1229,6 +1231,8 @@ void Interpreter::Assign(Expr& target, Variant value, bool isSet, Frame& f) {
   }
   if (target.kind != ExprKind::Name) ThrowRuntime(err::kIllegalAssignment);
   auto& n = static_cast<NameExpr&>(target);
+  if ((n.binding == NameBinding::Method || n.binding == NameBinding::Field) && !f.me)
+    ThrowRuntime(err::kObjectRequired, u"Me");
   if (!n.args.present || n.args.items.empty()) {
     if (Variant* storage = Storage(n, f, true)) {
       if (storage->IsByRef()) storage = &storage->Deref();
