@@ -24,7 +24,7 @@ time_of() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
 printf '%-10s %9s %9s %9s %9s %11s  %s\n' benchmark "vbs s" "lua s" "python s" "vbs/lua" "vbs/python" result
-for name in arith strings calls arrays dom; do
+for name in arith strings calls arrays dict dom; do
   time_of "$vbs" "$here/$name.vbs"
   if [ "$status" -eq 3 ] && [[ "$out" == SKIP:* ]]; then
     echo "$name: $out"
