@@ -28,6 +28,12 @@ class BString {
   [[nodiscard]] static BString Uninitialized(std::size_t length);
   [[nodiscard]] static BString Concat(std::u16string_view a, std::u16string_view b);
 
+  // Appends to this string. When nobody else holds the buffer it grows in place with room to
+  // spare, so a loop that keeps appending to one variable (s = s & x) costs amortised linear
+  // time instead of copying the whole text each time; a shared buffer is copied first, so
+  // other holders never see the change.
+  void Append(std::u16string_view tail);
+
   [[nodiscard]] std::u16string_view view() const noexcept {
     return rep_ ? std::u16string_view(rep_->data, rep_->length) : std::u16string_view();
   }
@@ -45,9 +51,11 @@ class BString {
   struct Rep {
     std::uint32_t refs;
     std::uint32_t length;
-    char16_t data[1];  // length + 1 units, NUL-terminated for C callers
+    std::uint32_t capacity;  // units available for text, not counting the terminator
+    char16_t data[1];        // capacity + 1 units, NUL-terminated after `length` for C callers
   };
-  static Rep* Allocate(std::size_t length);
+  static Rep* Allocate(std::size_t length, std::size_t capacity = 0);
+  static void AppendTo(Rep*& rep, std::u16string_view tail);
   void Drop() noexcept;
 
   Rep* rep_ = nullptr;

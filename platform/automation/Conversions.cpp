@@ -126,6 +126,12 @@ std::optional<double> ParseNumber(std::u16string_view text) {
   ascii.reserve(s.size());
   std::size_t i = 0;
   if (s[i] == u'+' || s[i] == u'-') ascii += static_cast<char>(s[i++]);
+  // The locale's currency sign may lead an amount ("¥12.50", "-¥3"), as the locale's parser
+  // accepts it.
+  if (i < s.size() && (s[i] == u'\u00A5' || s[i] == u'\uFFE5')) {
+    ++i;
+    if (ascii.empty() && i < s.size() && (s[i] == u'+' || s[i] == u'-')) ascii += static_cast<char>(s[i++]);
+  }
   bool digits = false, point = false;
   for (; i < s.size(); ++i) {
     char16_t c = s[i];
@@ -265,7 +271,12 @@ std::optional<double> ParseDate(std::u16string_view text) {
   std::size_t i = 0;
   while (i < s.size()) {
     char16_t c = s[i];
-    if (IsBlank(c) || c == u'/' || c == u'-' || c == u',' || c == u'.') { ++i; continue; }
+    // 年 月 日 separate the parts of the locale's long date ("2026年12月11日").
+    if (IsBlank(c) || c == u'/' || c == u'-' || c == u',' || c == u'.' || c == u'\u5E74' || c == u'\u6708' ||
+        c == u'\u65E5') {
+      ++i;
+      continue;
+    }
     if (c >= u'0' && c <= u'9') {
       std::size_t start = i;
       long value = 0;

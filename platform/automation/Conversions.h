@@ -8,8 +8,8 @@
 //   but Variant; an object converts through its default member (dispatch id 0); Nothing
 //   raises 91.
 // - Text converts to a number when the whole text, without leading and trailing blanks, is a
-//   number: sign, digits with "," group separators, one ".", an exponent (E or D), or &H / &O
-//   forms; otherwise 13 "Type mismatch". "True" / "False" (any case) convert to Boolean only.
+//   number: sign, the locale's currency sign (¥), digits with "," group separators, one ".",
+//   an exponent (E or D), or &H / &O forms; otherwise 13 "Type mismatch". "True" / "False" (any case) convert to Boolean only.
 // - To integral types values round half to even (CInt(2.5) = 2, CInt(3.5) = 4); a result out
 //   of the target's range raises 6 "Overflow".
 // - True is -1 as a number; any non-zero number is True.
@@ -18,7 +18,8 @@
 //   exponent of the leading digit), like C's %G; Currency prints with up to 4 decimals.
 // - Dates print in the general date form of the installation's locale, the Chinese (PRC)
 //   default: "yyyy/M/d H:mm:ss"; the date alone when the time is midnight, the time alone
-//   when the date is day 0 (1899/12/30).
+//   when the date is day 0 (1899/12/30). Text dates are read with numbers as year/month/day
+//   when the first has three or more digits (also "2026年12月11日"), else month/day/year.
 
 #include <cstdint>
 #include <optional>

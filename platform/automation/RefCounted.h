@@ -19,12 +19,22 @@ class RefCounted {
 
   void AddRef() const noexcept { ++refs_; }
   void Release() const noexcept {
-    if (--refs_ == 0) delete this;
+    if (--refs_ == 0) FinalRelease();
   }
   [[nodiscard]] std::uint32_t RefCount() const noexcept { return refs_; }
 
  protected:
   virtual ~RefCounted() = default;
+
+  // Runs when the last reference goes and deletes the object. A class that must run code
+  // before it dies (a script class's Class_Terminate) overrides it, may take a reference for
+  // the time it runs, and ends by calling this base version.
+  //
+  // Deletion is depth-bounded: an object whose destructor releases the next one of a long
+  // chain (a linked list a script built, an array nested a million times) would otherwise
+  // recurse once per link and overflow the stack. Past a fixed depth the deletion is queued
+  // and done by the outermost deletion on this thread, so any chain is freed in bounded stack.
+  virtual void FinalRelease() const noexcept;
 
  private:
   mutable std::uint32_t refs_ = 0;

@@ -89,6 +89,11 @@ SafeArray& Variant::MutableArray() {
   return *array;
 }
 
+void Variant::AppendText(std::u16string_view tail) {
+  Variant& v = Deref();
+  BString::AppendTo(v.str_, tail);
+}
+
 bool operator==(const Variant& x, const Variant& y) noexcept {
   const Variant& a = x.Deref();
   const Variant& b = y.Deref();

@@ -56,7 +56,9 @@ class Variant {
   [[nodiscard]] static Variant Missing() noexcept { return Error(kParamNotFound); }
   [[nodiscard]] static Variant ByRef(Variant& target) noexcept;
 
-  Variant(const Variant& o) noexcept : type_(o.type_), byref_(o.byref_), i8_(o.i8_) { AddRefPayload(); }
+  Variant(const Variant& o) noexcept : type_(o.type_), byref_(o.byref_), i8_(o.i8_) {
+    if (HasCountedPayload()) AddRefPayload();
+  }
   Variant(Variant&& o) noexcept : type_(o.type_), byref_(o.byref_), i8_(o.i8_) {
     o.type_ = VarType::Empty;
     o.byref_ = false;
@@ -72,7 +74,9 @@ class Variant {
     Swap(tmp);
     return *this;
   }
-  ~Variant() { ReleasePayload(); }
+  ~Variant() {
+    if (HasCountedPayload()) ReleasePayload();
+  }
   void Swap(Variant& o) noexcept {
     std::swap(type_, o.type_);
     std::swap(byref_, o.byref_);
@@ -115,6 +119,9 @@ class Variant {
   [[nodiscard]] const SafeArray& AsArray() const noexcept;
   // The array for changing: copied first when another variant shares it.
   [[nodiscard]] SafeArray& MutableArray();
+  // Appends text to a String value (read through a reference), in place when the text is not
+  // shared; see BString::Append.
+  void AppendText(std::u16string_view tail);
 
   // Same type and same value (text compared exactly, objects by identity, arrays element by
   // element). This is not VB's "=" operator, which converts; it is for tests and tables.
@@ -124,6 +131,11 @@ class Variant {
   [[nodiscard]] std::string DebugString() const;
 
  private:
+  // Numbers, dates, booleans and references hold nothing counted: copying and destroying
+  // them is inline and branch-cheap, which the script engine's arithmetic relies on.
+  [[nodiscard]] bool HasCountedPayload() const noexcept {
+    return !byref_ && (type_ == VarType::String || type_ == VarType::Object || IsArrayType(type_));
+  }
   void AddRefPayload() const noexcept;
   void ReleasePayload() noexcept;
 

@@ -1,0 +1,3 @@
+WScript.Echo "not run"
+If True Then
+  WScript.Echo "x"

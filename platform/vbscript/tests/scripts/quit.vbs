@@ -1,0 +1,3 @@
+WScript.Echo "before"
+WScript.Quit 7
+WScript.Echo "never"

@@ -1,0 +1,1 @@
+﻿WScript.Echo "UTF-8: 中文", Len("中文")
