@@ -13,6 +13,7 @@
 #include "text/AnsiText.h"
 #include "vbscript/ScriptControl.h"
 #include "vbscript/ScriptError.h"
+#include "xmldom/DomDocument.h"
 
 using namespace telvinor;
 
@@ -53,9 +54,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vbs: cannot read %s\n", path.c_str());
     return kExitUsage;
   }
-#ifdef TELVINOR_HAS_XMLDOM
-  // MERGE: call the XML DOM's class registration here (e.g. xmldom::RegisterDomClasses();).
-#endif
+  // Scripts create XML documents by name, as they do on Windows.
+  xmldom::RegisterDomClasses();
   std::vector<std::u16string> args;
   for (int i = 2; i < argc; ++i) args.push_back(text::FromAnsi(argv[i]));
   std::u16string file = text::FromAnsi(path);
