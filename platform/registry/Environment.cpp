@@ -6,18 +6,11 @@
 #include "registry/KeyPath.h"
 #include "registry/RegFile.h"
 #include "text/AnsiText.h"
+#include "text/Utf8.h"
 
 extern char** environ;
 
 namespace telvinor::registry {
-namespace {
-
-std::u16string FromUtf8(std::string_view bytes) {
-  // The process environment is UTF-8 text on this platform; a stray byte becomes U+FFFD.
-  return text::FromAnsi(bytes, text::kUtf8CodePage);
-}
-
-}  // namespace
 
 std::u16string ExpandEnvironmentText(std::u16string_view text, const EnvironmentLookup& lookup) {
   std::u16string out;
@@ -43,14 +36,14 @@ std::u16string ExpandEnvironmentText(std::u16string_view text, const Environment
 }
 
 std::optional<std::u16string> ProcessEnvironmentVariable(std::u16string_view name) {
-  std::string narrow = EncodeUtf8(name);
-  if (const char* v = std::getenv(narrow.c_str())) return FromUtf8(v);
+  std::string narrow = text::ToUtf8(name);
+  if (const char* v = std::getenv(narrow.c_str())) return text::FromUtf8(v);
   std::u16string key = NameKey(name);
   for (char** e = environ; e && *e; ++e) {
     const char* eq = std::strchr(*e, '=');
     if (!eq) continue;
-    if (NameKey(FromUtf8(std::string_view(*e, static_cast<std::size_t>(eq - *e)))) == key)
-      return FromUtf8(eq + 1);
+    if (NameKey(text::FromUtf8(std::string_view(*e, static_cast<std::size_t>(eq - *e)))) == key)
+      return text::FromUtf8(eq + 1);
   }
   return std::nullopt;
 }

@@ -73,7 +73,4 @@ struct RegFileParseResult {
 // One value as the format writes it, long hex lists wrapped with "\" (no final line break).
 [[nodiscard]] std::u16string ValueLine(const RegValue& value);
 
-// UTF-8 <-> UTF-16 as the files use them.
-[[nodiscard]] std::string EncodeUtf8(std::u16string_view text);
-
 }  // namespace telvinor::registry

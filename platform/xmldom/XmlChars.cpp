@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "text/Utf8.h"
+
 namespace telvinor::xmldom {
 namespace {
 
@@ -66,23 +68,6 @@ constexpr bool IsSpace(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // UTF-16 units of the UTF-8 text (malformed bytes count one each, as FromUtf8 turns each
 // into U+FFFD).
@@ -207,7 +192,7 @@ UnescapeResult Unescape(std::string_view raw, std::string& out) {
       }
       if (digits == 0 || p >= raw.size() || raw[p] != ';' || !IsXmlChar(value))
         return {ReferenceFault::BadCharacterReference, amp, {}};
-      AppendUtf8(out, value);
+      text::AppendUtf8(out, value);
       i = p + 1;
       continue;
     }

@@ -6,6 +6,7 @@
 #include "RegCommand.h"
 #include "registry/HiveStore.h"
 #include "registry/RegFile.h"
+#include "text/Utf8.h"
 
 namespace telvinor::tools {
 namespace {
@@ -22,7 +23,7 @@ constexpr const char* kNotFound =
 constexpr const char* kCancelled = "The operation was cancelled by the user.";
 
 std::string Utf8(std::u16string_view text) {
-  return registry::EncodeUtf8(text);
+  return text::ToUtf8(text);
 }
 
 std::u16string Utf16(std::string_view text) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
+
 #include "automation/ClassInfo.h"
 #include "automation/Conversions.h"
 #include "automation/EventSource.h"
@@ -45,15 +47,6 @@ class Counter : public AutomationObject<Counter>, public EventSource {
   }
   std::int32_t value = 0;
 };
-
-std::int32_t ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 TEST(ClassInfo, CallsByNameAndIdWithDefaultsAndConversions) {
   auto c = MakeRef<Counter>();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
+
 #include <functional>
 
 #include "automation/Collection.h"
@@ -7,15 +9,6 @@
 
 namespace telvinor::automation {
 namespace {
-
-std::int32_t ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 std::vector<std::u16string> Items(Collection& c) {
   std::vector<std::u16string> out;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
+
 #include <cmath>
 
 #include "automation/AutomationError.h"
@@ -9,15 +11,6 @@
 
 namespace telvinor::automation {
 namespace {
-
-std::int32_t ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 TEST(Conversions, TextToNumber) {
   struct Row {

@@ -1,20 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
+
 #include "automation/AutomationError.h"
 #include "automation/Conversions.h"
 #include "automation/SafeArray.h"
 
 namespace telvinor::automation {
 namespace {
-
-std::int32_t ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AutomationError& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 TEST(Variant, CopiesShareTextAndArraysCopyOnWrite) {
   Variant a(u"hello");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "registry/RegFile.h"
+#include "text/Utf8.h"
 
 namespace telvinor::registry {
 namespace {
@@ -99,7 +100,7 @@ TEST(RegFile, LongHexListsWrapAndReadBack) {
   }
   EXPECT_GT(lines, 5u);
   std::string text =
-      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n" + EncodeUtf8(line) + "\n";
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n" + text::ToUtf8(line) + "\n";
   Hive hive = Parse(text);
   EXPECT_EQ(*hive.Find(Root(HKEY_CURRENT_USER), Names(u"X"))->Value(u"bytes"), v);
 }
