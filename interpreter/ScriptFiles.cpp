@@ -50,7 +50,8 @@ std::filesystem::path OpenablePath(std::u16string_view settingsPath) {
 std::u16string ReadScriptFile(const std::filesystem::path& path) {
   std::error_code error;
   std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error || !std::filesystem::exists(status)) ThrowOpenError(path, error ? error.value() : ENOENT);
+  if (error || !std::filesystem::exists(status))
+    ThrowOpenError(path, error ? error.value() : ENOENT);
   // Only a regular file can be a module: a folder fails to read, and a device or a pipe might
   // never end.
   if (!std::filesystem::is_regular_file(status)) ThrowError(kPathFileAccessError);

@@ -17,6 +17,6 @@ inline constexpr std::u16string_view kStateIdAttribute = u"ID";
 
 // The first element whose ID equals `id`, or null.
 [[nodiscard]] xmldom::Ref<xmldom::DomNode> FindState(xmldom::DomDocument& document,
-                                                      std::u16string_view id);
+                                                     std::u16string_view id);
 
 }  // namespace telvinor::interpreter

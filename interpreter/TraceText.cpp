@@ -28,7 +28,7 @@ std::string TraceDatagram(std::u16string_view text) {
   // unit takes at least one byte, dropping as many units as there are bytes too many always
   // fits. A surrogate pair is never split.
   std::size_t keep = static_cast<std::size_t>(static_cast<double>(text.size()) * kLimit /
-                                               static_cast<double>(bytes.size()));
+                                              static_cast<double>(bytes.size()));
   for (;;) {
     if (keep > 0 && text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF) --keep;
     bytes = text::ToAnsi(text.substr(0, keep));

@@ -163,7 +163,8 @@ void clsInterpretor::Execute(std::u16string_view StateMent) {
     // A switch takes effect only once the statement that asked for it has completed; the new
     // module's OnLoad may ask for the next one.
     for (int switches = 0; !nextModuleName_.empty(); ++switches) {
-      if (switches == kMaxModuleSwitches) automation::ThrowError(automation::errc::kOutOfStackSpace);
+      if (switches == kMaxModuleSwitches)
+        automation::ThrowError(automation::errc::kOutOfStackSpace);
       currentModuleName_ = std::exchange(nextModuleName_, std::u16string());
       RunStatement(u"OnLoad");
     }
@@ -218,11 +219,10 @@ void clsInterpretor::JumpToState(std::u16string_view sid) {
   if (std::size_t quote = sid.find(u'"'); quote != std::u16string_view::npos) {
     constexpr std::u16string_view kQueryStart = u"//*[@ID=\"";
     std::u16string expression = Concat(kQueryStart, sid) + u"\"]";
-    xmldom::ThrowDomError(
-        xmldom::DomFault::InvalidXPath,
-        u"a double quote in the state id ends the string at position " +
-            automation::FromUtf8(std::to_string(kQueryStart.size() + quote + 1)) + u" of \"" +
-            expression + u"\"");
+    xmldom::ThrowDomError(xmldom::DomFault::InvalidXPath,
+                          u"a double quote in the state id ends the string at position " +
+                              automation::FromUtf8(std::to_string(kQueryStart.size() + quote + 1)) +
+                              u" of \"" + expression + u"\"");
   }
   Ref<xmldom::DomNode> state = FindState(*xDoc(), sid);
   if (!state) return;
@@ -238,9 +238,13 @@ void clsInterpretor::Trace(std::u16string_view msg) {
   if (window_) window_->SendTrace(traceHost_, tracePort_, msg);
 }
 
-void clsInterpretor::SendCmd(std::u16string_view msg) { DataArrive(msg); }
+void clsInterpretor::SendCmd(std::u16string_view msg) {
+  DataArrive(msg);
+}
 
-void clsInterpretor::Timer_Out() { Execute(u"OnTimeOut"); }
+void clsInterpretor::Timer_Out() {
+  Execute(u"OnTimeOut");
+}
 
 void clsInterpretor::SetTimerEnabled(bool bEnabled) {
   if (!window_) automation::ThrowError(automation::errc::kObjectVariableNotSet);
@@ -265,7 +269,9 @@ void clsInterpretor::SendMsgToCtiServer(std::u16string_view msg) {
 // Sending a fax from a script has no transport yet: the text is accepted and dropped.
 void clsInterpretor::SendFax(std::u16string_view) {}
 
-void clsInterpretor::RaiseStatus(std::u16string_view status) { Fire(kRaiseStatusEvent, {status}); }
+void clsInterpretor::RaiseStatus(std::u16string_view status) {
+  Fire(kRaiseStatusEvent, {status});
+}
 
 void clsInterpretor::RaiseEvents(std::u16string_view events, std::u16string_view msg) {
   Fire(kRaiseEventsEvent, {events, msg});
@@ -300,7 +306,9 @@ void clsInterpretor::UnInit() {
   }
 }
 
-void clsInterpretor::CloseWindow() noexcept { window_.reset(); }
+void clsInterpretor::CloseWindow() noexcept {
+  window_.reset();
+}
 
 // ---------------------------------------------------------------- receiving socket
 
@@ -324,9 +332,15 @@ std::error_code clsInterpretor::BindReceiver() {
 
 // ---------------------------------------------------------------- documents
 
-Ref<xmldom::DomDocument> clsInterpretor::xDoc() { return MadeOnFirstUse(xDoc_); }
-Ref<xmldom::DomDocument> clsInterpretor::xDocFrontEnd() { return MadeOnFirstUse(xDocFrontEnd_); }
-Ref<xmldom::DomDocument> clsInterpretor::xDocSoftPhone() { return MadeOnFirstUse(xDocSoftPhone_); }
+Ref<xmldom::DomDocument> clsInterpretor::xDoc() {
+  return MadeOnFirstUse(xDoc_);
+}
+Ref<xmldom::DomDocument> clsInterpretor::xDocFrontEnd() {
+  return MadeOnFirstUse(xDocFrontEnd_);
+}
+Ref<xmldom::DomDocument> clsInterpretor::xDocSoftPhone() {
+  return MadeOnFirstUse(xDocSoftPhone_);
+}
 
 // ---------------------------------------------------------------- the member table
 
@@ -359,7 +373,8 @@ const ClassInfo& clsInterpretor::Class() {
                [](Self& i) { return Variant(i.nextModuleName_); })
           .Let(u"NextModuleName", 0x68030008, VarType::String,
                [](Self& i, const Variant& v) { i.nextModuleName_ = v.AsString(); })
-          .Get(u"bIsEnded", 0x68030007, VarType::Variant, [](Self& i) { return Variant(i.isEnded_); })
+          .Get(u"bIsEnded", 0x68030007, VarType::Variant,
+               [](Self& i) { return Variant(i.isEnded_); })
           .Let(u"bIsEnded", 0x68030007, VarType::Boolean,
                [](Self& i, const Variant& v) { i.isEnded_ = v.AsBoolean(); })
           // 7 to 15
@@ -392,12 +407,15 @@ const ClassInfo& clsInterpretor::Class() {
                [](Self& i, const Variant& v) { i.xDoc_ = ObjectOf<xmldom::DomDocument>(v); })
           .Get(u"xDocFrontEnd", 0x68030004, VarType::Variant,
                [](Self& i) { return Variant(i.xDocFrontEnd()); })
-          .Set(u"xDocFrontEnd", 0x68030004,
-               [](Self& i, const Variant& v) { i.xDocFrontEnd_ = ObjectOf<xmldom::DomDocument>(v); })
+          .Set(
+              u"xDocFrontEnd", 0x68030004,
+              [](Self& i, const Variant& v) { i.xDocFrontEnd_ = ObjectOf<xmldom::DomDocument>(v); })
           .Get(u"xDocSoftPhone", 0x68030003, VarType::Variant,
                [](Self& i) { return Variant(i.xDocSoftPhone()); })
           .Set(u"xDocSoftPhone", 0x68030003,
-               [](Self& i, const Variant& v) { i.xDocSoftPhone_ = ObjectOf<xmldom::DomDocument>(v); })
+               [](Self& i, const Variant& v) {
+                 i.xDocSoftPhone_ = ObjectOf<xmldom::DomDocument>(v);
+               })
           // 20 to 22
           .Method(u"SendMsg2FrontEnd", 0x60030017, {}, [](Self& i, Args) { i.SendMsg2FrontEnd(); })
           .Method(u"SendMsgToCtiServer", 0x60030018, {Param(u"msg", VarType::String)},

@@ -100,7 +100,9 @@ class clsInterpretor final : public automation::AutomationObject<clsInterpretor>
   // ---- properties of _clsInterpretor
   [[nodiscard]] const std::u16string& m_StatePath() const noexcept { return statePath_; }
   void SetStatePath(std::u16string value) { statePath_ = std::move(value); }
-  [[nodiscard]] const Ref<xmldom::DomNode>& CurrProcessNode() const noexcept { return currProcessNode_; }
+  [[nodiscard]] const Ref<xmldom::DomNode>& CurrProcessNode() const noexcept {
+    return currProcessNode_;
+  }
   void SetCurrProcessNode(Ref<xmldom::DomNode> node) { currProcessNode_ = std::move(node); }
   [[nodiscard]] const std::u16string& NextModuleName() const noexcept { return nextModuleName_; }
   void SetNextModuleName(std::u16string value) { nextModuleName_ = std::move(value); }
@@ -123,7 +125,9 @@ class clsInterpretor final : public automation::AutomationObject<clsInterpretor>
   void SetScriptRootDir(std::u16string value) { scriptRootDir_ = std::move(value); }
 
   // ---- for C++ hosts and tests; not automation members
-  [[nodiscard]] const std::u16string& CurrentModuleName() const noexcept { return currentModuleName_; }
+  [[nodiscard]] const std::u16string& CurrentModuleName() const noexcept {
+    return currentModuleName_;
+  }
   [[nodiscard]] const std::u16string& AgentRunPath() const noexcept { return agentRunPath_; }
   [[nodiscard]] const std::u16string& TraceHost() const noexcept { return traceHost_; }
   [[nodiscard]] std::int32_t TracePort() const noexcept { return tracePort_; }

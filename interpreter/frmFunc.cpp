@@ -19,7 +19,9 @@ frmFunc::frmFunc(msgloop::MessageLoop& loop, clsInterpretor& owner)
       wsReceive(loop, [this](std::size_t byteCount) { OnDataArrival(byteCount); }),
       ws(loop) {}
 
-frmFunc::~frmFunc() { wsReceive.Close(); }
+frmFunc::~frmFunc() {
+  wsReceive.Close();
+}
 
 void frmFunc::SendTrace(std::u16string_view host, std::int32_t port, std::u16string_view text) {
   if (port < 0 || port > 0xFFFF) return;

@@ -132,7 +132,9 @@ void FrontEndEventAndJump(benchmark::State& state) {
   for (auto _ : state) interp->SendCmd(messages[i++ & 1]);
   state.SetItemsProcessed(state.iterations());
   if (events != static_cast<long>(state.iterations()) + 1)
-    state.SkipWithError(("the script did not jump on every message: " + std::to_string(events) + " events").c_str());
+    state.SkipWithError(
+        ("the script did not jump on every message: " + std::to_string(events) + " events")
+            .c_str());
   interp->UnInit();
 }
 BENCHMARK(FrontEndEventAndJump);
@@ -140,8 +142,8 @@ BENCHMARK(FrontEndEventAndJump);
 void SampleWorkflow(benchmark::State& state) {
   Installation installation;
   long events = 0;
-  auto interp = LoadedInterpreter(
-      installation, std::filesystem::path(TELVINOR_EXAMPLES_DIR) / "agent", events);
+  auto interp = LoadedInterpreter(installation,
+                                  std::filesystem::path(TELVINOR_EXAMPLES_DIR) / "agent", events);
   interp->SendCmd(u"<MSG CMD=\"LoginOk\" AGENT=\"8001\"/>");  // in Idle now
   const std::u16string messages[] = {u"<MSG EVT=\"NotReady\"/>", u"<MSG EVT=\"Ready\"/>"};
   std::size_t i = 0;
@@ -158,8 +160,8 @@ BENCHMARK(SampleWorkflow);
 void RejectedMessage(benchmark::State& state) {
   Installation installation;
   long events = 0;
-  auto interp = LoadedInterpreter(
-      installation, std::filesystem::path(TELVINOR_EXAMPLES_DIR) / "agent", events);
+  auto interp = LoadedInterpreter(installation,
+                                  std::filesystem::path(TELVINOR_EXAMPLES_DIR) / "agent", events);
   const std::u16string message = u"<MSG ID=\"1\" EVT=\"Ready\" AGENT=\"8001\"/>";
   for (auto _ : state) interp->SendCmd(message);
   state.SetItemsProcessed(state.iterations());

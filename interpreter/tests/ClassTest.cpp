@@ -26,19 +26,32 @@ TEST(InterpretorClass, MembersInSlotOrderWithTheirDispatchIds) {
     std::uint32_t id;
   };
   const Slot slots[] = {
-      {u"m_StatePath", 0x4003000e},     {u"Load", 0x6003000a},
-      {u"Trace", 0x6003000d},           {u"CurrProcessNode", 0x68030009},
-      {u"NextModuleName", 0x68030008},  {u"bIsEnded", 0x68030007},
-      {u"Execute", 0x6003000e},         {u"RaiseStatus", 0x6003000f},
-      {u"RaiseEvents", 0x60030010},     {u"UnInit", 0x60030011},
-      {u"DataArrive", 0x60030012},      {u"SendCmd", 0x60030013},
-      {u"Timer_Out", 0x60030014},       {u"SetTimerEnabled", 0x60030015},
-      {u"SetTimerInterval", 0x60030016}, {u"LastStateUuid", 0x68030006},
-      {u"xDoc", 0x68030005},            {u"xDocFrontEnd", 0x68030004},
-      {u"xDocSoftPhone", 0x68030003},   {u"SendMsg2FrontEnd", 0x60030017},
-      {u"SendMsgToCtiServer", 0x60030018}, {u"SendFax", 0x60030019},
-      {u"CurrReceivedMsg", 0x68030002}, {u"RunMod", 0x68030001},
-      {u"ScriptRootDir", 0x68030000},   {u"JumpToState", 0x6003001a},
+      {u"m_StatePath", 0x4003000e},
+      {u"Load", 0x6003000a},
+      {u"Trace", 0x6003000d},
+      {u"CurrProcessNode", 0x68030009},
+      {u"NextModuleName", 0x68030008},
+      {u"bIsEnded", 0x68030007},
+      {u"Execute", 0x6003000e},
+      {u"RaiseStatus", 0x6003000f},
+      {u"RaiseEvents", 0x60030010},
+      {u"UnInit", 0x60030011},
+      {u"DataArrive", 0x60030012},
+      {u"SendCmd", 0x60030013},
+      {u"Timer_Out", 0x60030014},
+      {u"SetTimerEnabled", 0x60030015},
+      {u"SetTimerInterval", 0x60030016},
+      {u"LastStateUuid", 0x68030006},
+      {u"xDoc", 0x68030005},
+      {u"xDocFrontEnd", 0x68030004},
+      {u"xDocSoftPhone", 0x68030003},
+      {u"SendMsg2FrontEnd", 0x60030017},
+      {u"SendMsgToCtiServer", 0x60030018},
+      {u"SendFax", 0x60030019},
+      {u"CurrReceivedMsg", 0x68030002},
+      {u"RunMod", 0x68030001},
+      {u"ScriptRootDir", 0x68030000},
+      {u"JumpToState", 0x6003001a},
   };
   const automation::ClassInfo& info = clsInterpretor::Class();
   std::vector<std::u16string> order;
@@ -135,7 +148,8 @@ TEST(InterpretorProperties, DocumentsAreMadeOnFirstReadAndTakeOnlyDocuments) {
   } catch (const AutomationError& e) {
     EXPECT_EQ(e.Number(), 13);
   }
-  EXPECT_THROW(Put(*i, u"CurrProcessNode", dictionary, InvokeKind::PropertyPutRef), AutomationError);
+  EXPECT_THROW(Put(*i, u"CurrProcessNode", dictionary, InvokeKind::PropertyPutRef),
+               AutomationError);
   auto state = xmldom::DomDocument::Create();
   ASSERT_TRUE(state->LoadXml(u"<State ID=\"Idle\"/>"));
   Variant element(state->DocumentElement());
@@ -147,8 +161,9 @@ TEST(InterpretorProperties, DocumentsAreMadeOnFirstReadAndTakeOnlyDocuments) {
 
 TEST_F(InterpreterTest, EventsReachEveryConnectedSinkInOrder) {
   Workflow w;
-  w.main = u"Sub OnLoad()\n  RaiseStatus \"空闲\"\n  Engine.RaiseEvents \"Popup\", \"13800138000\"\n"
-           u"  SendMsgToCtiServer \"<MSG CMD=\"\"Answer\"\"/>\"\n  SendFax \"to 95555\"\nEnd Sub\n";
+  w.main =
+      u"Sub OnLoad()\n  RaiseStatus \"空闲\"\n  Engine.RaiseEvents \"Popup\", \"13800138000\"\n"
+      u"  SendMsgToCtiServer \"<MSG CMD=\"\"Answer\"\"/>\"\n  SendFax \"to 95555\"\nEnd Sub\n";
   EventLog second;
   const int cookie = interp->Advise(second.Sink());
   (void)Load(w);
@@ -175,11 +190,12 @@ TEST_F(InterpreterTest, ErrorOfAnEventHandlerReachesTheScriptAsItsError) {
 // socket: released without UnInit, the interpreter still goes with everything it owns.
 TEST_F(InterpreterTest, ReleasedWithoutUnInitEverythingIsFreed) {
   Workflow w;
-  w.main = u"Class Node\n  Public Other\nEnd Class\n"
-           u"Dim keep, a, b\n"
-           u"Sub OnLoad()\n  Set keep = Engine\n  Set a = New Node: Set b = New Node\n"
-           u"  Set a.Other = b: Set b.Other = a\n  Set a.Other.Other.Other = xDoc\n"
-           u"  SetTimerInterval 1\nEnd Sub\n";
+  w.main =
+      u"Class Node\n  Public Other\nEnd Class\n"
+      u"Dim keep, a, b\n"
+      u"Sub OnLoad()\n  Set keep = Engine\n  Set a = New Node: Set b = New Node\n"
+      u"  Set a.Other = b: Set b.Other = a\n  Set a.Other.Other.Other = xDoc\n"
+      u"  SetTimerInterval 1\nEnd Sub\n";
   Write(w);
   PointSettingsAtFolder();
   auto sink = automation::MakeRef<automation::FunctionSink>([](DispId, std::span<Variant>) {});
@@ -207,9 +223,10 @@ TEST_F(InterpreterTest, ReleasedWithoutUnInitEverythingIsFreed) {
 
 TEST_F(InterpreterTest, HostMayReleaseTheInterpreterFromAnEventHandler) {
   Workflow w;
-  w.main = u"Sub OnLoad(): End Sub\n"
-           u"Sub OnFrontEndEvent()\n  RaiseStatus \"bye\"\n  Trace \"Info:after \" & CurrReceivedMsg\n"
-           u"  NextModuleName = \"Operation\"\nEnd Sub\n";
+  w.main =
+      u"Sub OnLoad(): End Sub\n"
+      u"Sub OnFrontEndEvent()\n  RaiseStatus \"bye\"\n  Trace \"Info:after \" & CurrReceivedMsg\n"
+      u"  NextModuleName = \"Operation\"\nEnd Sub\n";
   Write(w);
   PointSettingsAtFolder();
   auto other = automation::MakeRef<clsInterpretor>();
@@ -227,9 +244,10 @@ TEST_F(InterpreterTest, HostMayReleaseTheInterpreterFromAnEventHandler) {
 
 TEST_F(InterpreterTest, ScriptCallingLoadOrUnInitOnItsOwnInterpreter) {
   Workflow w;
-  w.main = u"Sub OnLoad(): End Sub\n"
-           u"Sub OnTimeOut(): Load: Trace \"Info:after Load\": End Sub\n"
-           u"Sub OnFrontEndEvent(): UnInit: Trace \"Info:after UnInit\": End Sub\n";
+  w.main =
+      u"Sub OnLoad(): End Sub\n"
+      u"Sub OnTimeOut(): Load: Trace \"Info:after Load\": End Sub\n"
+      u"Sub OnFrontEndEvent(): UnInit: Trace \"Info:after UnInit\": End Sub\n";
   (void)Load(w);
   interp->Timer_Out();
   Lines lines = traces.Lines();

@@ -19,8 +19,11 @@ using ::testing::IsEmpty;
 
 TEST_F(InterpreterTest, NextModuleNameSwitchesAfterTheStatementAndRunsTheNewOnLoad) {
   Workflow w;
-  w.main = u"Sub OnLoad()\n  NextModuleName = \"Operation\"\n  Trace \"Info:Main, next \" & NextModuleName\nEnd Sub\n";
-  w.operation = u"Sub OnLoad()\n  Trace \"Info:Operation\"\n  Engine.NextModuleName = \"Jump\"\nEnd Sub\n";
+  w.main =
+      u"Sub OnLoad()\n  NextModuleName = \"Operation\"\n  Trace \"Info:Main, next \" & "
+      u"NextModuleName\nEnd Sub\n";
+  w.operation =
+      u"Sub OnLoad()\n  Trace \"Info:Operation\"\n  Engine.NextModuleName = \"Jump\"\nEnd Sub\n";
   w.jump = u"Sub OnLoad(): Trace \"Info:Jump\": End Sub\n";
   EXPECT_THAT(LoadAndSkipSettings(w),
               ElementsAre("Info:Main, next Operation", "Info:Operation", "Info:Jump"));
@@ -42,9 +45,10 @@ TEST_F(InterpreterTest, UnknownModuleNameFailsEveryStatementUntilAJump) {
 
 TEST_F(InterpreterTest, FailedStatementLeavesTheSwitchPendingUntilTheNextOneCompletes) {
   Workflow w;
-  w.state = u"Sub OnLoad(): End Sub\n"
-            u"Sub OnFrontEndEvent()\n  NextModuleName = \"Jump\"\n  x = 1 / 0\nEnd Sub\n"
-            u"Sub OnTimeOut(): Trace \"Info:tick in state\": End Sub\n";
+  w.state =
+      u"Sub OnLoad(): End Sub\n"
+      u"Sub OnFrontEndEvent()\n  NextModuleName = \"Jump\"\n  x = 1 / 0\nEnd Sub\n"
+      u"Sub OnTimeOut(): Trace \"Info:tick in state\": End Sub\n";
   w.jump = u"Sub OnLoad(): Trace \"Info:Jump\": End Sub\n";
   (void)Load(w);
   interp->JumpToState(u"Idle");
@@ -67,13 +71,16 @@ TEST_F(InterpreterTest, ModulesThatSwitchToEachOtherForeverEndWithOutOfStackSpac
 
 TEST_F(InterpreterTest, ExecuteReportsScriptErrorsAndNeverRaises) {
   Workflow w;
-  w.main = u"Sub OnLoad(): End Sub\nSub Fail(): Err.Raise 1234, \"agent\", \"  custom failure  \": End Sub\n";
+  w.main =
+      u"Sub OnLoad(): End Sub\nSub Fail(): Err.Raise 1234, \"agent\", \"  custom failure  \": End "
+      u"Sub\n";
   (void)Load(w);
   interp->Execute(u"Fail");
   interp->Execute(u"NoSuchProcedure");
   interp->Execute(u"If Then");
-  EXPECT_THAT(traces.Lines(), ElementsAre("Err:  custom failure  ", "Err:Type mismatch: 'NoSuchProcedure'",
-                                          "Err:Expected expression"));
+  EXPECT_THAT(traces.Lines(),
+              ElementsAre("Err:  custom failure  ", "Err:Type mismatch: 'NoSuchProcedure'",
+                          "Err:Expected expression"));
 }
 
 // ---------------------------------------------------------------- the scripts' view
@@ -83,14 +90,16 @@ TEST_F(InterpreterTest, ScriptsSeeEngineAndScAsNamedObjectsWithGlobalMembers) {
   w.main =
       u"Sub OnLoad()\n"
       u"  RunMod = 7\n"
-      u"  Trace \"Info:\" & TypeName(Engine) & \" \" & TypeName(sc) & \" \" & sc.Modules.Count & \" \" & Engine.RunMod & \" \" & Modules(\"state\").Name\n"
-      u"  Trace \"Info:\" & TypeName(xDoc) & \" \" & xDoc.documentElement.nodeName & \" \" & (xDoc Is Engine.xDoc)\n"
+      u"  Trace \"Info:\" & TypeName(Engine) & \" \" & TypeName(sc) & \" \" & sc.Modules.Count & "
+      u"\" \" & Engine.RunMod & \" \" & Modules(\"state\").Name\n"
+      u"  Trace \"Info:\" & TypeName(xDoc) & \" \" & xDoc.documentElement.nodeName & \" \" & (xDoc "
+      u"Is Engine.xDoc)\n"
       u"  Set d = CreateObject(\"MSXML2.DOMDocument\")\n"
       u"  Trace \"Info:\" & d.loadXML(\"<MSG EVT='x'/>\") & \" \" & bIsEnded\n"
       u"End Sub\n";
   EXPECT_THAT(LoadAndSkipSettings(w),
-              ElementsAre("Info:clsInterpretor ScriptControl 5 7 state", "Info:DOMDocument Workflow True",
-                          "Info:True False"));
+              ElementsAre("Info:clsInterpretor ScriptControl 5 7 state",
+                          "Info:DOMDocument Workflow True", "Info:True False"));
   EXPECT_EQ(interp->RunMod(), 7);
 }
 
@@ -103,15 +112,18 @@ struct DispatchCase {
   std::vector<std::string> traces;
 };
 
-std::ostream& operator<<(std::ostream& out, const DispatchCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const DispatchCase& c) {
+  return out << c.name;
+}
 
 class DispatchTest : public InterpreterTest, public ::testing::WithParamInterface<DispatchCase> {};
 
 TEST_P(DispatchTest, EachFormGoesWhereItBelongs) {
   Workflow w;
-  w.state = u"Sub OnLoad(): End Sub\n"
-            u"Sub OnFrontEndEvent(): Trace \"Info:front-end \" & CurrReceivedMsg: End Sub\n"
-            u"Sub OnSoftPhoneEvent(): Trace \"Info:soft-phone \" & CurrReceivedMsg: End Sub\n";
+  w.state =
+      u"Sub OnLoad(): End Sub\n"
+      u"Sub OnFrontEndEvent(): Trace \"Info:front-end \" & CurrReceivedMsg: End Sub\n"
+      u"Sub OnSoftPhoneEvent(): Trace \"Info:soft-phone \" & CurrReceivedMsg: End Sub\n";
   (void)Load(w);
   interp->JumpToState(u"Idle");
   (void)traces.Lines();
@@ -125,13 +137,21 @@ TEST_P(DispatchTest, EachFormGoesWhereItBelongs) {
 INSTANTIATE_TEST_SUITE_P(
     Forms, DispatchTest,
     ::testing::Values(
-        DispatchCase{"FaxFailure", u"[<MSG EVT=\"x\"/>", {"sRaiseEvents|FAXFAIL|发送传真失败,请稍后重试"}, {}},
+        DispatchCase{"FaxFailure",
+                     u"[<MSG EVT=\"x\"/>",
+                     {"sRaiseEvents|FAXFAIL|发送传真失败,请稍后重试"},
+                     {}},
         DispatchCase{"FaxReport", u"FAXAB$report.tif$2", {"sRaiseEvents|FAXAB|"}, {}},
-        DispatchCase{"FrontEnd", u"<MSG EVT=\"Answer\"/>", {}, {"Info:front-end <MSG EVT=\"Answer\"/>"}},
-        DispatchCase{"SoftPhone", u"<MSG CMD=\"Ringing\" EVT=\"x\"/>", {},
+        DispatchCase{
+            "FrontEnd", u"<MSG EVT=\"Answer\"/>", {}, {"Info:front-end <MSG EVT=\"Answer\"/>"}},
+        DispatchCase{"SoftPhone",
+                     u"<MSG CMD=\"Ringing\" EVT=\"x\"/>",
+                     {},
                      {"Info:soft-phone <MSG CMD=\"Ringing\" EVT=\"x\"/>"}},
         DispatchCase{"FaxInOtherCase", u"Fax$1", {}, {"Inf:收到非正确格式消息：Fax$1"}},
-        DispatchCase{"Declaration", u"<?xml version=\"1.0\"?><MSG EVT=\"a\"/>", {},
+        DispatchCase{"Declaration",
+                     u"<?xml version=\"1.0\"?><MSG EVT=\"a\"/>",
+                     {},
                      {"Inf:收到非正确格式消息：<?xml version=\"1.0\"?><MSG EVT=\"a\"/>"}},
         DispatchCase{"Empty", u"", {}, {"Inf:收到非正确格式消息："}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -152,8 +172,9 @@ TEST_F(InterpreterTest, FaxReportWithoutDollarRaisesInvalidArgumentToTheCaller) 
 
 TEST_F(InterpreterTest, MessagesOfAnySizeAndContentAreHandled) {
   Workflow w;
-  w.state = u"Sub OnLoad(): End Sub\n"
-            u"Sub OnFrontEndEvent(): Trace \"Info:\" & Len(CurrReceivedMsg): End Sub\n";
+  w.state =
+      u"Sub OnLoad(): End Sub\n"
+      u"Sub OnFrontEndEvent(): Trace \"Info:\" & Len(CurrReceivedMsg): End Sub\n";
   (void)Load(w);
   interp->JumpToState(u"Idle");
   (void)traces.Lines();
@@ -270,9 +291,11 @@ TEST_F(InterpreterTest, JumpWithAQuoteInTheIdRaisesTheDocumentsErrorAndNeverSele
 TEST_F(InterpreterTest, JumpFromInsideAScriptSwitchesQuietlyAndNextModuleNameRunsTheState) {
   Workflow w;
   w.states = kStates;
-  w.state = std::u16string(kStateModule) +
-            u"Sub OnFrontEndEvent()\n  JumpToState \"Busy\"\n  Trace \"Info:jumped to \" & CurrProcessNode.getAttribute(\"Name\")\nEnd Sub\n"
-            u"Sub OnSoftPhoneEvent()\n  JumpToState \"Idle\"\n  NextModuleName = \"state\"\nEnd Sub\n";
+  w.state =
+      std::u16string(kStateModule) +
+      u"Sub OnFrontEndEvent()\n  JumpToState \"Busy\"\n  Trace \"Info:jumped to \" & "
+      u"CurrProcessNode.getAttribute(\"Name\")\nEnd Sub\n"
+      u"Sub OnSoftPhoneEvent()\n  JumpToState \"Idle\"\n  NextModuleName = \"state\"\nEnd Sub\n";
   w.operation = u"Sub OnLoad(): End Sub\nSub OnTimeOut(): JumpToState \"Busy\": End Sub\n";
   (void)Load(w);
   interp->JumpToState(u"Idle");
@@ -297,7 +320,8 @@ TEST_F(InterpreterTest, StateDocumentsOfAnyContentNeverTakeJumpsDown) {
     Workflow w;
     std::u16string text(random() % 500, u'\0');
     for (auto& c : text) c = static_cast<char16_t>(u' ' + random() % 96);
-    w.states = round % 2 ? u"<Workflow><State ID=\"" + text + u"\"/>" + text + u"</Workflow>" : text;
+    w.states =
+        round % 2 ? u"<Workflow><State ID=\"" + text + u"\"/>" + text + u"</Workflow>" : text;
     (void)Load(w);
     interp->JumpToState(text.substr(0, text.find(u'"')));
     interp->JumpToState(u"Idle");

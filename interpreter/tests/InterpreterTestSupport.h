@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "TraceText.h"
 #include "automation/EventSource.h"
 #include "automation/Utf.h"
-#include "TraceText.h"
 #include "clsInterpretor.h"
 #include "registry/WinReg.h"
 #include "registry/tests/TempHive.h"
@@ -83,10 +83,10 @@ class TraceListener {
 // Writes one text value of the settings key, in the hive TELVINOR_REGISTRY names.
 inline void SetSetting(const char* name, std::u16string_view value) {
   registry::HKEY key = 0;
-  ASSERT_EQ(registry::RegCreateKeyExA(registry::HKEY_LOCAL_MACHINE,
-                                      "Software\\Brenlow\\Ostrel\\Telvinor", 0, nullptr, 0,
-                                      registry::KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            0);
+  ASSERT_EQ(
+      registry::RegCreateKeyExA(registry::HKEY_LOCAL_MACHINE, "Software\\Brenlow\\Ostrel\\Telvinor",
+                                0, nullptr, 0, registry::KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      0);
   std::string data = text::ToAnsi(value);
   ASSERT_EQ(registry::RegSetValueExA(key, name, 0, registry::REG_SZ,
                                      reinterpret_cast<const registry::BYTE*>(data.c_str()),

@@ -21,8 +21,9 @@ TEST_F(InterpreterTest, LoadTracesTheSettingsInTheAnsiCodePageAndRunsMainOnLoad)
   agentDir = std::filesystem::path(hive.Folder()) / "坐席";
   std::filesystem::create_directories(agentDir);
   Workflow w;
-  w.main = u"Sub OnLoad()\n  Trace \"Info:振铃 \" & CurrentModule()\nEnd Sub\n"
-           u"Function CurrentModule(): CurrentModule = \"Main\": End Function\n";
+  w.main =
+      u"Sub OnLoad()\n  Trace \"Info:振铃 \" & CurrentModule()\nEnd Sub\n"
+      u"Function CurrentModule(): CurrentModule = \"Main\": End Function\n";
   Write(w);
   PointSettingsAtFolder();
   SetSetting("StatePath", u"D:\\脚本");
@@ -66,9 +67,8 @@ TEST_F(InterpreterTest, TraceBeforeLoadAndAfterUnInitSendsNothing) {
 
 TEST_F(InterpreterTest, MissingSettingsAreEmptyTextAndNoScriptsLoad) {
   interp->Load();  // an empty hive
-  EXPECT_THAT(traces.Lines(),
-              ElementsAre("Info:ScriptRootDir is ", "Info:MainAbs is ", "Info:StatePath is ",
-                          "Info:AgentRun 主脚本加载错误！"));
+  EXPECT_THAT(traces.Lines(), ElementsAre("Info:ScriptRootDir is ", "Info:MainAbs is ",
+                                          "Info:StatePath is ", "Info:AgentRun 主脚本加载错误！"));
   // Loaded without scripts: a statement finds no module.
   interp->Execute(u"OnTimeOut");
   EXPECT_THAT(traces.Lines(), ElementsAre("Err:Module not found: ''"));
@@ -137,15 +137,16 @@ TEST_F(InterpreterTest, TrailingBackslashDoublesItAndWindowsPathsOpenFromTheWork
   SetSetting("AgentRunPath", u"D:\\agent\\AgentRun.xml");
   interp->Load();
   std::filesystem::current_path(previous);
-  EXPECT_THAT(traces.Lines(),
-              ElementsAre("Info:ScriptRootDir is D:\\agent\\", "Info:MainAbs is D:\\agent\\AgentRun.xml",
-                          "Info:StatePath is ", "Info:main D:\\agent\\Main.bas"));
+  EXPECT_THAT(traces.Lines(), ElementsAre("Info:ScriptRootDir is D:\\agent\\",
+                                          "Info:MainAbs is D:\\agent\\AgentRun.xml",
+                                          "Info:StatePath is ", "Info:main D:\\agent\\Main.bas"));
   EXPECT_EQ(interp->xDoc()->DocumentElement()->NodeName(), u"Workflow");
 }
 
 TEST_F(InterpreterTest, LoadTwiceGivesACleanScriptHost) {
   Workflow w;
-  w.main = u"Dim loads\nSub OnLoad()\n  loads = loads + 1\n  Trace \"Info:loads \" & loads\nEnd Sub\n";
+  w.main =
+      u"Dim loads\nSub OnLoad()\n  loads = loads + 1\n  Trace \"Info:loads \" & loads\nEnd Sub\n";
   w.state = u"Sub OnLoad(): End Sub\nSub OnTimeOut(): Trace \"Info:state\": End Sub\n";
   EXPECT_THAT(LoadAndSkipSettings(w), ElementsAre("Info:loads 1"));
   interp->JumpToState(u"Idle");
@@ -164,7 +165,9 @@ TEST_F(InterpreterTest, LoadTwiceGivesACleanScriptHost) {
 
 TEST_F(InterpreterTest, ScriptFilesAreReadInTheAnsiCodePage) {
   Workflow w;
-  w.main = u"Sub OnLoad()\n  ' 坐席主模块\n  Trace \"Info:\" & Len(\"坐席\") & \" \" & \"坐席\"\nEnd Sub\n";
+  w.main =
+      u"Sub OnLoad()\n  ' 坐席主模块\n  Trace \"Info:\" & Len(\"坐席\") & \" \" & \"坐席\"\nEnd "
+      u"Sub\n";
   EXPECT_THAT(LoadAndSkipSettings(w), ElementsAre("Info:2 坐席"));
 }
 

@@ -16,7 +16,9 @@ struct FormCase {
   std::u16string_view faxEvent = {};
 };
 
-std::ostream& operator<<(std::ostream& out, const FormCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const FormCase& c) {
+  return out << c.name;
+}
 
 class MessageFormTable : public ::testing::TestWithParam<FormCase> {};
 
@@ -50,8 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"ElementWithoutAttributes", u"<MSG/>", MessageForm::kMalformed},
         FormCase{"ElementWithChildrenStillCounts", u"<MSG EVT=\"a\"><Data x=\"1\"/></MSG>",
                  MessageForm::kFrontEndEvent},
-        FormCase{"DeclarationInFrontMakesItMalformed",
-                 u"<?xml version=\"1.0\"?><MSG EVT=\"a\"/>", MessageForm::kMalformed},
+        FormCase{"DeclarationInFrontMakesItMalformed", u"<?xml version=\"1.0\"?><MSG EVT=\"a\"/>",
+                 MessageForm::kMalformed},
         FormCase{"CommentInFrontMakesItMalformed", u"<!-- x --><MSG EVT=\"a\"/>",
                  MessageForm::kMalformed},
         FormCase{"ElementComparedWithoutItsPrefix", u"<p:MSG EVT=\"a\" xmlns:p=\"urn:x\"/>",

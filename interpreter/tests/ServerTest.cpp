@@ -19,8 +19,9 @@ TEST_F(InterpreterTest, RegisteredByRegsvrAndCreatedByProgId) {
       telvinor::testing::RunProgram({TELVINOR_REGSVR, TELVINOR_VESSAMOR}, hive.Folder());
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string hiveText = hive.Text();
-  EXPECT_THAT(hiveText, HasSubstr("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Vessamor.clsInterpretor\\CLSID]\n"
-                                  "@=\"{9f928b90-6389-496c-8388-f77874253dab}\""));
+  EXPECT_THAT(hiveText,
+              HasSubstr("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Vessamor.clsInterpretor\\CLSID]\n"
+                        "@=\"{9f928b90-6389-496c-8388-f77874253dab}\""));
   EXPECT_THAT(hiveText, HasSubstr("\\InprocServer32]"));
 
   Workflow w;

@@ -59,12 +59,28 @@ TEST_F(InterpreterTest, TimerTicksRunOnTimeOutThroughTheMessageLoop) {
   EXPECT_THAT(events.Take(), IsEmpty());
 }
 
+// A tick whose script ends the interpreter's window (UnInit) or replaces it (Load): the
+// window goes from inside its own timer's notification, and the loop carries on.
+TEST_F(InterpreterTest, TickThatClosesItsOwnWindow) {
+  Workflow w;
+  w.main = u"Sub OnLoad(): SetTimerInterval 1: End Sub\n"
+           u"Sub OnTimeOut(): RaiseStatus \"last tick\": UnInit: End Sub\n";
+  (void)Load(w);
+  MessageLoop& loop = MessageLoop::ForCurrentThread();
+  events.onEvent = [&](const std::string&) { loop.Quit(); };
+  ASSERT_EQ(loop.RunFor(3s), RunEnd::kQuit);
+  EXPECT_EQ(interp->Window(), nullptr);
+  EXPECT_EQ(loop.RunFor(50ms), RunEnd::kTimedOut);
+  EXPECT_THAT(events.Take(), ElementsAre("sRaiseStatus|last tick"));
+}
+
 TEST_F(InterpreterTest, TimerCallsFromScriptsGoThroughTheMemberTable) {
   Workflow w;
-  w.main = u"Sub OnLoad()\n  On Error Resume Next\n  SetTimerInterval 66\n"
-           u"  Trace \"Info:\" & Err.Number & \" \" & Err.Description\n  Err.Clear\n"
-           u"  SetTimerInterval 100000\n  Trace \"Info:\" & Err.Number\n"
-           u"  SetTimerInterval 3: SetTimerEnabled False\nEnd Sub\n";
+  w.main =
+      u"Sub OnLoad()\n  On Error Resume Next\n  SetTimerInterval 66\n"
+      u"  Trace \"Info:\" & Err.Number & \" \" & Err.Description\n  Err.Clear\n"
+      u"  SetTimerInterval 100000\n  Trace \"Info:\" & Err.Number\n"
+      u"  SetTimerInterval 3: SetTimerEnabled False\nEnd Sub\n";
   EXPECT_THAT(LoadAndSkipSettings(w), ElementsAre("Info:380 Invalid property value", "Info:6"));
   EXPECT_EQ(interp->Window()->m_Timer.Interval(), 3000);
   EXPECT_FALSE(interp->Window()->m_Timer.Enabled());
@@ -82,8 +98,9 @@ TEST_F(InterpreterTest, TimerCallsWithoutAWindowRaiseObjectVariableNotSet) {
 // (a fax report without "$") becomes an "Err:" line and the window goes on receiving.
 TEST_F(InterpreterTest, ReceivingSocketHandsEachDatagramToDataArrive) {
   Workflow w;
-  w.main = u"Sub OnLoad(): End Sub\n"
-           u"Sub OnFrontEndEvent(): RaiseEvents \"got\", CurrReceivedMsg: End Sub\n";
+  w.main =
+      u"Sub OnLoad(): End Sub\n"
+      u"Sub OnFrontEndEvent(): RaiseEvents \"got\", CurrReceivedMsg: End Sub\n";
   (void)Load(w);
   ASSERT_FALSE(interp->ListenForMessages("127.0.0.1", 0));
   std::optional<msgloop::Endpoint> endpoint = interp->MessageEndpoint();

@@ -66,7 +66,8 @@ std::variant<HostOptions, UsageError> ParseHostOptions(const std::vector<std::st
         options.library = value;
       } else if (option("--linger")) {
         auto seconds = Seconds(value);
-        if (!seconds) return UsageError{"--linger takes seconds from 0 to 86400, not '" + value + "'"};
+        if (!seconds)
+          return UsageError{"--linger takes seconds from 0 to 86400, not '" + value + "'"};
         options.linger = std::chrono::milliseconds(std::llround(*seconds * 1000));
       } else if (option("--listen")) {
         auto port = Port(value);

@@ -166,7 +166,8 @@ class Host {
     ssize_t n = ::read(input_, buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
     if (n > 0) {
-      for (const std::string& line : lines_.Feed(std::string_view(buffer, static_cast<std::size_t>(n))))
+      for (const std::string& line :
+           lines_.Feed(std::string_view(buffer, static_cast<std::size_t>(n))))
         Send(line);
       return true;
     }
@@ -229,9 +230,8 @@ int Main(const agenthost::HostOptions& options) {
     Call(*interpreter, u"Load");
     if (options.listenPort) {
       auto* binding = dynamic_cast<interpreter::ReceiverBinding*>(interpreter.get());
-      std::error_code error =
-          binding ? binding->ListenForMessages("127.0.0.1", *options.listenPort)
-                  : std::make_error_code(std::errc::function_not_supported);
+      std::error_code error = binding ? binding->ListenForMessages("127.0.0.1", *options.listenPort)
+                                      : std::make_error_code(std::errc::function_not_supported);
       if (error) {
         Note("cannot listen on 127.0.0.1:" + std::to_string(*options.listenPort) + ": " +
              error.message());

@@ -60,7 +60,9 @@ struct OptionCase {
   const char* error;  // nullptr: accepted
 };
 
-std::ostream& operator<<(std::ostream& out, const OptionCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const OptionCase& c) {
+  return out << c.name;
+}
 
 class AgentHostOptions : public ::testing::TestWithParam<OptionCase> {};
 
@@ -76,18 +78,22 @@ TEST_P(AgentHostOptions, AcceptedOrRefusedWithAReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, AgentHostOptions,
-    ::testing::Values(
-        OptionCase{"None", {}, nullptr},
-        OptionCase{"All", {"--messages", "m.txt", "--linger=2.5", "--listen", "0", "--register",
-                           "--library", "/x.so"}, nullptr},
-        OptionCase{"LingerNotANumber", {"--linger", "soon"},
-                   "--linger takes seconds from 0 to 86400, not 'soon'"},
-        OptionCase{"LingerNegative", {"--linger=-1"},
-                   "--linger takes seconds from 0 to 86400, not '-1'"},
-        OptionCase{"ListenTooHigh", {"--listen", "65536"},
-                   "--listen takes a port from 0 to 65535, not '65536'"},
-        OptionCase{"MessagesWithoutFile", {"--messages"}, "--messages needs a value"},
-        OptionCase{"Unknown", {"--lisen", "1"}, "unknown argument '--lisen'"}),
+    ::testing::Values(OptionCase{"None", {}, nullptr},
+                      OptionCase{"All",
+                                 {"--messages", "m.txt", "--linger=2.5", "--listen", "0",
+                                  "--register", "--library", "/x.so"},
+                                 nullptr},
+                      OptionCase{"LingerNotANumber",
+                                 {"--linger", "soon"},
+                                 "--linger takes seconds from 0 to 86400, not 'soon'"},
+                      OptionCase{"LingerNegative",
+                                 {"--linger=-1"},
+                                 "--linger takes seconds from 0 to 86400, not '-1'"},
+                      OptionCase{"ListenTooHigh",
+                                 {"--listen", "65536"},
+                                 "--listen takes a port from 0 to 65535, not '65536'"},
+                      OptionCase{"MessagesWithoutFile", {"--messages"}, "--messages needs a value"},
+                      OptionCase{"Unknown", {"--lisen", "1"}, "unknown argument '--lisen'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AgentHostOptionsValues, AreWhatTheyWereGiven) {
@@ -122,7 +128,8 @@ class Traces {
     std::vector<std::string> out;
     char buffer[70000];
     for (ssize_t n; (n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
-      out.push_back(automation::ToUtf8(text::FromAnsi(std::string_view(buffer, static_cast<std::size_t>(n)))));
+      out.push_back(automation::ToUtf8(
+          text::FromAnsi(std::string_view(buffer, static_cast<std::size_t>(n)))));
     return out;
   }
 
@@ -132,10 +139,10 @@ class Traces {
 
 void SetSetting(const char* name, const std::string& utf8) {
   registry::HKEY key = 0;
-  ASSERT_EQ(registry::RegCreateKeyExA(registry::HKEY_LOCAL_MACHINE,
-                                      "Software\\Brenlow\\Ostrel\\Telvinor", 0, nullptr, 0,
-                                      registry::KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            0);
+  ASSERT_EQ(
+      registry::RegCreateKeyExA(registry::HKEY_LOCAL_MACHINE, "Software\\Brenlow\\Ostrel\\Telvinor",
+                                0, nullptr, 0, registry::KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      0);
   std::string data = text::ToAnsi(automation::FromUtf8(utf8));
   ASSERT_EQ(registry::RegSetValueExA(key, name, 0, registry::REG_SZ,
                                      reinterpret_cast<const registry::BYTE*>(data.c_str()),
@@ -168,19 +175,20 @@ TEST(AgentHost, RunsTheSampleWorkflowEndToEnd) {
   auto r = telvinor::testing::RunProgram(
       {TELVINOR_AGENTHOST, "--messages", agent + "/call.txt", "--linger", "2.5"}, hive.Folder());
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_THAT(r.err, HasSubstr("agenthost: Vessamor.clsInterpretor is not registered; registering "));
-  EXPECT_THAT(SplitLines(r.out),
-              ElementsAre("sMsgSendToCtiServerArrived\t<MSG CMD=\"Login\" AGENT=\"8001\" EXT=\"6001\"/>",
-                          "sRaiseStatus\t签入中", "sRaiseStatus\t空闲",
-                          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Ready\" AGENT=\"8001\"/>",
-                          "sRaiseStatus\t振铃", "sRaiseEvents\tRinging\t13800138000",
-                          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Answer\" CALLID=\"1\"/>",
-                          "sRaiseStatus\t通话中",
-                          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Hangup\" CALLID=\"1\"/>",
-                          "sRaiseStatus\t话后处理", "sRaiseEvents\tFAXOK\t",
-                          // the wrap-up timer ends the wrap-up during the linger
-                          "sRaiseStatus\t空闲",
-                          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Ready\" AGENT=\"8001\"/>"));
+  EXPECT_THAT(r.err,
+              HasSubstr("agenthost: Vessamor.clsInterpretor is not registered; registering "));
+  EXPECT_THAT(
+      SplitLines(r.out),
+      ElementsAre(
+          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Login\" AGENT=\"8001\" EXT=\"6001\"/>",
+          "sRaiseStatus\t签入中", "sRaiseStatus\t空闲",
+          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Ready\" AGENT=\"8001\"/>", "sRaiseStatus\t振铃",
+          "sRaiseEvents\tRinging\t13800138000",
+          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Answer\" CALLID=\"1\"/>", "sRaiseStatus\t通话中",
+          "sMsgSendToCtiServerArrived\t<MSG CMD=\"Hangup\" CALLID=\"1\"/>",
+          "sRaiseStatus\t话后处理", "sRaiseEvents\tFAXOK\t",
+          // the wrap-up timer ends the wrap-up during the linger
+          "sRaiseStatus\t空闲", "sMsgSendToCtiServerArrived\t<MSG CMD=\"Ready\" AGENT=\"8001\"/>"));
   std::vector<std::string> lines = traces.Lines();
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "Info:ScriptRootDir is " + agent);
@@ -252,7 +260,8 @@ TEST(AgentHost, ListensForDatagramsAndStopsOnSigterm) {
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   to.sin_port = htons(static_cast<std::uint16_t>(listenPort));
   for (std::string datagram : {std::string("FAXOK"), text::ToAnsi(u"<MSG EVT=\"坐席\"/>")})
-    ::sendto(sender, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ::sendto(sender, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to),
+             sizeof to);
   ::close(sender);
   EXPECT_THAT(WaitForText(out, "\n"), "sRaiseEvents\tgot\t<MSG EVT=\"坐席\"/>\n");
 
