@@ -124,7 +124,7 @@ void clsInterpretor::SetUpScriptHost() {
     host->SetTimeout(-1);  // a workflow's statement may run as long as it needs
     host->Reset();
     for (const ScriptModuleFile& module : kScriptModules)
-      LoadScriptModule(Concat(scriptRootDir_, module.file), module.name);
+      LoadScriptModule(*host, Concat(scriptRootDir_, module.file), module.name);
     host->AddObject(u"Engine", engine_.get(), true);
     host->AddObject(u"sc", host.get(), true);
     nextModuleName_.clear();
@@ -137,12 +137,13 @@ void clsInterpretor::SetUpScriptHost() {
   }
 }
 
-void clsInterpretor::LoadScriptModule(std::u16string_view path, std::u16string_view name) {
+void clsInterpretor::LoadScriptModule(vbscript::ScriptControl& host, std::u16string_view path,
+                                      std::u16string_view name) {
   // A file that cannot be read ends the set-up (the error goes to its handler).
   std::u16string code = ReadScriptFile(OpenablePath(path));
   try {
-    ScriptHost().AddModule(name);
-    ScriptHost().AddCode(name, code);
+    host.AddModule(name);
+    host.AddCode(name, code);
   } catch (const AutomationError&) {
     Trace(trace::kLoadScriptError);
   }

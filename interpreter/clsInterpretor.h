@@ -143,7 +143,8 @@ class clsInterpretor final : public automation::AutomationObject<clsInterpretor>
 
  private:
   void SetUpScriptHost();
-  void LoadScriptModule(std::u16string_view path, std::u16string_view name);
+  void LoadScriptModule(vbscript::ScriptControl& host, std::u16string_view path,
+                        std::u16string_view name);
   void RunStatement(std::u16string_view statement);
   void CloseWindow() noexcept;
   [[nodiscard]] std::error_code BindReceiver();

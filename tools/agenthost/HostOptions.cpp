@@ -108,8 +108,8 @@ Options:
 Trace lines go to the trace listener (tracelisten) on 127.0.0.1:33334.
 
 Examples:
-  reg add HKLM\Software\Brenlow\Ostrel\Telvinor /v BinPath /d /srv/agent /f
-  reg add HKLM\Software\Brenlow\Ostrel\Telvinor /v AgentRunPath /d /srv/agent/AgentRun.xml /f
+  reg add 'HKLM\Software\Brenlow\Ostrel\Telvinor' /v BinPath /d /srv/agent /f
+  reg add 'HKLM\Software\Brenlow\Ostrel\Telvinor' /v AgentRunPath /d /srv/agent/AgentRun.xml /f
   printf '%s\n' '<MSG CMD="Ringing" CALLID="1" ANI="13800138000"/>' | agenthost --linger 3
   agenthost --messages call.txt
   agenthost --listen 40000 < /dev/null        # until Ctrl+C
