@@ -192,9 +192,9 @@ TEST_F(InterpreterTest, ReleasedWithoutUnInitEverythingIsFreed) {
   Workflow w;
   w.main =
       u"Class Node\n  Public Other\nEnd Class\n"
-      u"Dim keep, a, b\n"
+      u"Dim keep, a, b, c\n"
       u"Sub OnLoad()\n  Set keep = Engine\n  Set a = New Node: Set b = New Node\n"
-      u"  Set a.Other = b: Set b.Other = a\n  Set a.Other.Other.Other = xDoc\n"
+      u"  Set a.Other = b: Set b.Other = a\n  Set c = New Node: Set c.Other = xDoc\n"
       u"  SetTimerInterval 1\nEnd Sub\n";
   Write(w);
   PointSettingsAtFolder();
