@@ -36,7 +36,7 @@ thread_local Engine* currentEngine = nullptr;
 // The stack the engine leaves unused, for the host, the library and error unwinding.
 constexpr std::size_t kStackReserve = 256 * 1024;
 
-const char* StackLimitOfThisThread() {
+const char* MeasureStackLimit() {
   pthread_attr_t attr;
   if (pthread_getattr_np(pthread_self(), &attr) != 0) return nullptr;
   void* base = nullptr;
@@ -46,6 +46,14 @@ const char* StackLimitOfThisThread() {
   if (!base || size == 0) return nullptr;
   std::size_t reserve = size / 4 < kStackReserve ? size / 4 : kStackReserve;
   return static_cast<const char*>(base) + reserve;
+}
+
+// For the main thread pthread_getattr_np reads /proc/self/maps, which costs far more than a
+// host's typical statement (a hundred microseconds against a few); a thread's stack does not
+// move, so it is measured once per thread.
+const char* StackLimitOfThisThread() {
+  thread_local const char* const limit = MeasureStackLimit();
+  return limit;
 }
 
 ScriptError ToScriptError(const automation::AutomationError& e) {
