@@ -30,8 +30,8 @@ void Paint(Row& row, uint32_t from, uint32_t to) {
 // Rows a fax page is made of: text-like strokes, long runs of every length, all white, all
 // black, and single-pixel alternation over most of a line (long lines of code words; libtiff's
 // own decoder gives up on a whole line of it).
-Image MakePage(uint32_t rows, uint32_t seed) {
-  std::mt19937 rng(seed);
+Image MakePage(uint32_t rows, uint32_t pattern) {
+  std::mt19937 rng(pattern);
   Image image;
   for (uint32_t y = 0; y < rows; ++y) {
     Row row(kRowBytes, 0);

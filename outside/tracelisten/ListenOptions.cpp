@@ -101,8 +101,8 @@ constexpr std::array kOptions{
 };
 
 const OptionSpec* FindOption(std::string_view name) {
-  for (const auto& spec : kOptions) {
-    if (spec.name == name) return &spec;
+  for (const auto& option : kOptions) {
+    if (option.name == name) return &option;
   }
   return nullptr;
 }
@@ -118,10 +118,10 @@ ParsedOptions ParseListenOptions(std::span<const std::string_view> args) {
       inlineValue = arg.substr(equals + 1);
       arg = arg.substr(0, equals);
     }
-    const OptionSpec* spec = FindOption(arg);
-    if (!spec) return {std::nullopt, "unknown option " + std::string(args[i])};
+    const OptionSpec* option = FindOption(arg);
+    if (!option) return {std::nullopt, "unknown option " + std::string(args[i])};
     std::string_view value;
-    if (spec->valueName.empty()) {
+    if (option->valueName.empty()) {
       if (inlineValue) return {std::nullopt, std::string(arg) + " takes no value"};
     } else if (inlineValue) {
       value = *inlineValue;
@@ -129,9 +129,9 @@ ParsedOptions ParseListenOptions(std::span<const std::string_view> args) {
       value = args[++i];
     } else {
       return {std::nullopt,
-              std::string(arg) + " needs a value (" + std::string(spec->valueName) + ")"};
+              std::string(arg) + " needs a value (" + std::string(option->valueName) + ")"};
     }
-    if (std::string error = spec->apply(options, value); !error.empty())
+    if (std::string error = option->apply(options, value); !error.empty())
       return {std::nullopt, error};
   }
   return {options, {}};
@@ -142,11 +142,11 @@ std::string ListenUsage() {
       "Usage: tracelisten [OPTION]...\n"
       "Print the trace datagrams of the agent script interpreter as they arrive, one line each,\n"
       "converted from the ANSI code page to UTF-8.\n\nOptions:\n";
-  for (const auto& spec : kOptions) {
-    std::string left = "  " + std::string(spec.name);
-    if (!spec.valueName.empty()) left += " " + std::string(spec.valueName);
+  for (const auto& option : kOptions) {
+    std::string left = "  " + std::string(option.name);
+    if (!option.valueName.empty()) left += " " + std::string(option.valueName);
     if (left.size() < 22) left.resize(22, ' ');
-    usage += left + " " + std::string(spec.help) + "\n";
+    usage += left + " " + std::string(option.help) + "\n";
   }
   usage +=
       "\nWithout --count or --timeout it runs until interrupted (Ctrl+C).\n"

@@ -43,14 +43,14 @@ void Timer::SetEnabled(TimerState state) {
 }
 
 void Timer::Arm() {
-  itimerspec spec{};  // all zero: disarmed, and any expiry not yet read is discarded
+  itimerspec timing{};  // all zero: disarmed, and any expiry not yet read is discarded
   if (state_ == TimerState::kEnabled && interval_ > 0) {
-    spec.it_interval.tv_sec = interval_ / 1000;
-    spec.it_interval.tv_nsec = static_cast<long>(interval_ % 1000) * 1'000'000;
-    spec.it_value = spec.it_interval;
+    timing.it_interval.tv_sec = interval_ / 1000;
+    timing.it_interval.tv_nsec = static_cast<long>(interval_ % 1000) * 1'000'000;
+    timing.it_value = timing.it_interval;
   }
   // Cannot fail for a valid timerfd and a normalised, non-negative time.
-  ::timerfd_settime(fd_.Get(), 0, &spec, nullptr);
+  ::timerfd_settime(fd_.Get(), 0, &timing, nullptr);
 }
 
 void Timer::OnReady() {

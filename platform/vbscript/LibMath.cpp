@@ -156,7 +156,7 @@ Variant Rnd(CallContext&, std::span<Variant> a) {
   double x = automation::ToDouble(Value(a[0]));
   if (x == 0) return Variant(rndLast);
   if (x < 0) {
-    // A negative argument restarts the sequence from a seed made of the number's bits.
+    // A negative argument restarts the sequence from a starting value made of the number's bits.
     float f = static_cast<float>(x);
     std::uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);

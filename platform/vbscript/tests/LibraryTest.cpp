@@ -103,7 +103,7 @@ TEST(Library, Maths) {
        "-1 0 4 1 0 3.14159\n"},
       {"sqr of negative", "x = Sqr(-1)", "", 5},
       {"log of zero", "x = Log(0)", "", 5},
-      {"rnd is repeatable with a negative seed",
+      {"rnd is repeatable with a negative argument",
        "a = Rnd(-1): b = Rnd: x = Rnd(-1): y = Rnd: Print a = x, b = y, b >= 0 And b < 1",
        "True True True\n"},
       {"rnd zero repeats", "a = Rnd: Print Rnd(0) = a", "True\n"},

@@ -206,7 +206,7 @@ TEST(DomLoad, DeepNestingLoadsWithoutRecursion) {
 }
 
 TEST(DomLoad, RandomAndMutatedBytesFailCleanly) {
-  const std::string seed =
+  const std::string sample =
       "<?xml version=\"1.0\" encoding=\"GBK\"?><!DOCTYPE r><r a=\"1\" "
       "b='&amp;'><!--c--><x><![CDATA[d]]></x>"
       "<?p q?>t&#65;</r>";
@@ -218,7 +218,7 @@ TEST(DomLoad, RandomAndMutatedBytesFailCleanly) {
       bytes.resize(random() % 64);
       for (auto& b : bytes) b = static_cast<char>(random());
     } else {
-      bytes = seed;
+      bytes = sample;
       for (int edits = 1 + random() % 4; edits > 0; --edits) {
         std::size_t at = random() % bytes.size();
         switch (random() % 3) {
